@@ -1,0 +1,31 @@
+# The two commands a newcomer needs: `make run` and `make test`.
+BUILD_DIR ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: run test build deps configure bench media format clean
+
+run: build
+	cd bin && ./ferrox
+
+test: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+
+deps:
+	@tools/deps.sh
+
+bench: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_bench
+	$(BUILD_DIR)/bench/ferrox_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf $(BUILD_DIR) bin/ferrox

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include "Engine.h"
+#include "Suspension.h"
+#include "turret.h"
+
+// The player's tank: drivetrain, turret, 14 sprung road wheels and a chase
+// camera, on a root node that carries its position and heading.
+class Tank {
+ public:
+  static constexpr int kWheelCount = 14;  // 0..6 left, 7..13 right, front to back
+
+  engine::Engine engine;
+  turret::Turret turret;
+  irr::scene::ISceneNode* rootNode;
+  irr::scene::ISceneNode* suspensionNodes[kWheelCount];  // spring top mounts
+  irr::scene::ISceneNode* chassisNode;
+  irr::scene::ISceneNode* wheelNodes[kWheelCount];
+  irr::scene::ISceneNode* trackNodes[2];  // left, right
+  irr::scene::ISceneNode* cameraPivot;
+  irr::scene::ICameraSceneNode* camera;
+  irr::core::vector3df angularVelocity;  // deg/s: X pitch, Y yaw, Z roll
+  irr::core::vector3df chassisVelocity;  // m/s, of the hull relative to the root
+  suspension::Suspension* suspensions[kWheelCount];
+  bool accelerating;
+  bool braking;
+  bool turningRight;
+  bool turningLeft;
+  bool paused;
+  int jumpWheel;  // wheel that takes the jump kick at the next step, -1 for none
+
+  Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode);
+  ~Tank();
+  Tank(const Tank&) = delete;
+  Tank& operator=(const Tank&) = delete;
+
+  // One simulation step of dt seconds.
+  void calculatePosition(float dt);
+  // Heading of the root node as a unit vector; Z is -cos(heading).
+  irr::core::vector3df getDirection();
+
+  // Held commands: true while the key is down.
+  void accelerate(bool on);
+  void breaking(bool on);
+  void turnLeft(bool on);
+  void turnRight(bool on);
+  void turnTurretLeft(bool on);
+  void turnTurretRight(bool on);
+  void elevateTurretUpp(bool on);
+  void elevateTurretDown(bool on);
+  void shoot(bool on);
+
+  // One-shot commands.
+  void setGearUp();
+  void setGearDown();
+  void pause();
+  void jump();
+  void reset();
+
+  // Absolute pitch and yaw of the camera pivot, in degrees.
+  void rotateCamera(float pitch, float yaw);
+};

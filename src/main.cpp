@@ -1,0 +1,3 @@
+#include "main.h"
+
+int main() { return 0; }

@@ -1,0 +1,1 @@
+#include "turret.h"

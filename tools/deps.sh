@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the media generator need.
+# Does nothing when all of them are already there; uses sudo when not root.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libirrlicht-dev           # the 3D engine
+  libgtest-dev googletest   # unit tests
+  libbenchmark-dev          # benchmarks
+  lib3ds-dev                # 3DS writer for the media generator
+  libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
+  libx11-dev                # the window-close end-to-end test speaks Xlib
+  xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
+  xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -61,4 +61,10 @@ class Tank {
 
   // Absolute pitch and yaw of the camera pivot, in degrees.
   void rotateCamera(float pitch, float yaw);
+
+ private:
+  // One explicit step; calculatePosition splits long frames into several of these.
+  void step(float dt);
+  // Recomputes the rig's world transforms, as drawing a frame would.
+  void refreshRig();
 };

@@ -64,17 +64,19 @@ constexpr float kSubStepsPerSecond = 30.0f;                // 1/s
 constexpr float kLongestStep = 1.0f / kSubStepsPerSecond;  // s
 constexpr int kMaxSubSteps = 1800;  // a minute of frame; bounds the work of an absurd dt
 
-// A mesh node with lighting off and its texture, created at the scene root. A mesh that
-// failed to load leaves an empty node in its place, so the rig stays whole.
-ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr, irr::video::IVideoDriver* driver,
-                        irr::scene::IAnimatedMesh* mesh, const char* texture) {
+// A mesh node created at the scene root. A mesh that failed to load leaves an empty
+// node in its place, so the rig stays whole.
+ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr, irr::scene::IAnimatedMesh* mesh) {
   ISceneNode* node =
       smgr->addAnimatedMeshSceneNode(mesh, nullptr, -1, vector3df(0.0f, 0.0f, 0.0f),
                                      vector3df(0.0f, 0.0f, 0.0f), vector3df(1.0f, 1.0f, 1.0f));
-  if (!node) node = smgr->addEmptySceneNode(nullptr, -1);
+  return node ? node : smgr->addEmptySceneNode(nullptr, -1);
+}
+
+// Unlit, so that the texture shows at full brightness without a light source.
+void dress(ISceneNode* node, irr::video::IVideoDriver* driver, const char* texture) {
   node->setMaterialFlag(irr::video::EMF_LIGHTING, false);
   node->setMaterialTexture(0, driver->getTexture(texture));
-  return node;
 }
 
 float wrap(float coordinate) {
@@ -116,8 +118,9 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
   irr::gui::ICursorControl* cursor = device->getCursorControl();
   if (cursor) cursor->setPosition(0.5f, 0.5f);
 
-  chassisNode = addMeshNode(smgr, driver, smgr->getMesh(kChassisMesh), kChassisTexture);
+  chassisNode = addMeshNode(smgr, smgr->getMesh(kChassisMesh));
   chassisNode->setScale(vector3df(1.0f, 1.0f, 1.0f));
+  dress(chassisNode, driver, kChassisTexture);
   rootNode->addChild(chassisNode);
   chassisNode->setPosition(vector3df(0.0f, 0.0f, 0.0f));
 
@@ -130,7 +133,8 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
   turret = turret::Turret(device, chassisNode);
 
   for (int i = 0; i < 2; ++i) {
-    trackNodes[i] = addMeshNode(smgr, driver, smgr->getMesh(kTrackMesh), kTrackTexture);
+    trackNodes[i] = addMeshNode(smgr, smgr->getMesh(kTrackMesh));
+    dress(trackNodes[i], driver, kTrackTexture);
     rootNode->addChild(trackNodes[i]);
     trackNodes[i]->setScale(kTrackScale);
     trackNodes[i]->setPosition(
@@ -145,7 +149,8 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
     suspensionNodes[i] = smgr->addEmptySceneNode(nullptr, -1);
     wheelCarrier->addChild(suspensionNodes[i]);
 
-    wheelNodes[i] = addMeshNode(smgr, driver, wheelMesh, kWheelTexture);
+    wheelNodes[i] = addMeshNode(smgr, wheelMesh);
+    dress(wheelNodes[i], driver, kWheelTexture);
     suspensionNodes[i]->addChild(wheelNodes[i]);
     wheelNodes[i]->setPosition(kWheelOnMount);
 

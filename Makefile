@@ -24,6 +24,11 @@ bench: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_bench
 	$(BUILD_DIR)/bench/ferrox_bench
 
+# Regenerates every file under media/ from the generator in tools/.
+media: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_mediagen
+	$(BUILD_DIR)/tools/ferrox_mediagen media
+
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
 

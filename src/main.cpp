@@ -1,3 +1,273 @@
 #include "main.h"
 
-int main() { return 0; }
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+#include <filesystem>
+#include <fstream>
+
+#include "Tank.h"
+
+irr::IrrlichtDevice* device = nullptr;
+bool quit = false;
+Tank* tank = nullptr;
+
+namespace {
+
+using irr::core::dimension2d;
+using irr::core::rect;
+using irr::core::vector3df;
+using irr::video::SColor;
+
+constexpr irr::u32 kWindowWidth = 1024;  // px
+constexpr irr::u32 kWindowHeight = 768;  // px
+constexpr irr::u8 kColourDepth = 32;     // bits per pixel
+constexpr float kGroundScale = 10.0f;
+constexpr int kCubeCount = 50;
+constexpr int kCubeSpacing = 10;   // m along +Z
+constexpr float kCubeSize = 1.0f;  // m
+constexpr float kCubeX = 5.0f;     // m
+constexpr float kCubeY = 1.0f;     // m
+constexpr double kKmhPerMps = 3.6;
+
+const SColor kClearColour(250, 90, 90, 156);
+const SColor kStatusColour(255, 255, 255, 255);
+const rect<irr::s32> kStatusRect(10, 10, 300, 50);  // px
+
+const char* const kGroundMesh = "../media/env/mark2.3ds";
+const char* const kGroundTexture = "../media/env/sand3.jpg";
+const char* const kSkyUp = "../media/skybox/dream_up.jpg";
+const char* const kSkyDown = "../media/skybox/dream_dn.jpg";
+const char* const kSkyRight = "../media/skybox/dream_rt.jpg";
+const char* const kSkyLeft = "../media/skybox/dream_lt.jpg";
+const char* const kSkyFront = "../media/skybox/dream_ft.jpg";
+const char* const kSkyBack = "../media/skybox/dream_bk.jpg";
+const char* const kCubeTexture = "../media/brickwall.jpg";
+const char* const kFont = "../media/fontkorvenblatt.bmp";
+
+enum class AssetKind { Mesh, Texture, Font };
+struct Asset {
+  const char* path;
+  AssetKind kind;
+};
+
+// Everything the world and the tank load; checked before anything is built.
+const Asset kAssets[] = {
+    {kGroundMesh, AssetKind::Mesh},
+    {kGroundTexture, AssetKind::Texture},
+    {kSkyUp, AssetKind::Texture},
+    {kSkyDown, AssetKind::Texture},
+    {kSkyRight, AssetKind::Texture},
+    {kSkyLeft, AssetKind::Texture},
+    {kSkyFront, AssetKind::Texture},
+    {kSkyBack, AssetKind::Texture},
+    {kCubeTexture, AssetKind::Texture},
+    {kFont, AssetKind::Font},
+    {"../media/tank/chassi.3ds", AssetKind::Mesh},
+    {"../media/tank/track.3ds", AssetKind::Mesh},
+    {"../media/tank/wheel.3ds", AssetKind::Mesh},
+    {"../media/tank/turret.3ds", AssetKind::Mesh},
+    {"../media/tank/canon.3ds", AssetKind::Mesh},
+    {"../media/tank/kamo.jpg", AssetKind::Texture},
+    {"../media/tank/metalox.jpg", AssetKind::Texture},
+    {"../media/tank/rust3.jpg", AssetKind::Texture},
+};
+
+bool loads(irr::IrrlichtDevice* dev, const Asset& asset) {
+  switch (asset.kind) {
+    case AssetKind::Mesh: return dev->getSceneManager()->getMesh(asset.path) != nullptr;
+    case AssetKind::Texture: return dev->getVideoDriver()->getTexture(asset.path) != nullptr;
+    case AssetKind::Font: return dev->getGUIEnvironment()->getFont(asset.path) != nullptr;
+  }
+  return false;
+}
+
+// Keeps a formatted wide text terminated even when the formatter had to cut it.
+template <std::size_t N>
+void terminate(wchar_t (&text)[N]) {
+  text[N - 1] = L'\0';
+}
+
+}  // namespace
+
+MyEventReceiver::MyEventReceiver() = default;
+
+bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
+  if (tank == nullptr) return false;  // still starting up
+
+  if (event.EventType == irr::EET_MOUSE_INPUT_EVENT &&
+      event.MouseInput.Event == irr::EMIE_MOUSE_MOVED) {
+    // Vertical position pitches the camera, horizontal position turns it.
+    tank->rotateCamera(static_cast<float>(event.MouseInput.Y),
+                       static_cast<float>(event.MouseInput.X));
+    return true;
+  }
+  if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;
+
+  const bool down = event.KeyInput.PressedDown;
+  switch (event.KeyInput.Key) {
+    // Held keys follow the key.
+    case irr::KEY_KEY_W: tank->accelerate(down); break;
+    case irr::KEY_KEY_S: tank->breaking(down); break;
+    case irr::KEY_KEY_A: tank->turnLeft(down); break;
+    case irr::KEY_KEY_D: tank->turnRight(down); break;
+    case irr::KEY_KEY_J: tank->turnTurretLeft(down); break;
+    case irr::KEY_KEY_L: tank->turnTurretRight(down); break;
+    case irr::KEY_KEY_I: tank->elevateTurretUpp(down); break;
+    case irr::KEY_KEY_K: tank->elevateTurretDown(down); break;
+    case irr::KEY_KEY_V: tank->shoot(down); break;
+    // Press keys act once per key-down the engine delivers.
+    case irr::KEY_KEY_Q:
+      if (down) tank->setGearUp();
+      break;
+    case irr::KEY_KEY_E:
+      if (down) tank->setGearDown();
+      break;
+    case irr::KEY_SPACE:
+      if (down) tank->pause();
+      break;
+    case irr::KEY_KEY_C:
+      if (down) tank->jump();
+      break;
+    case irr::KEY_KEY_R:
+      if (down) tank->reset();
+      break;
+    case irr::KEY_ESCAPE: quit = true; break;
+    default: return false;
+  }
+  return true;
+}
+
+void formatStatus(wchar_t (&text)[kStatusLength], int gear, double speed, int fps) {
+  std::swprintf(text, kStatusLength, L"Gear: %d | Speed: %.2f km/h | FPS: %d", gear,
+                speed * kKmhPerMps, fps);
+  terminate(text);
+}
+
+void formatCaption(wchar_t (&text)[kCaptionLength], const wchar_t* driverName, int fps) {
+  // %ls: the driver's name is a wide string.
+  std::swprintf(text, kCaptionLength, L"Ferrox | (%ls) (fps: %d)", driverName, fps);
+  terminate(text);
+}
+
+bool refreshCaption(irr::IrrlichtDevice* dev, int fps, int& lastFPS) {
+  if (fps == lastFPS) return false;
+  wchar_t caption[kCaptionLength];
+  formatCaption(caption, dev->getVideoDriver()->getName(), fps);
+  dev->setWindowCaption(caption);
+  lastFPS = fps;
+  return true;
+}
+
+void enterMediaDirectory() {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  // A bare ../media is not enough: many systems have a /media of their own.
+  if (fs::is_regular_file(kGroundMesh, error)) return;
+  const fs::path exe = fs::read_symlink("/proc/self/exe", error);
+  if (!error) fs::current_path(exe.parent_path(), error);
+}
+
+std::vector<std::string> brokenAssets(irr::IrrlichtDevice* dev) {
+  std::vector<std::string> broken;
+  for (const Asset& asset : kAssets) {
+    const bool readable = std::ifstream(asset.path, std::ios::binary).good();
+    if (!readable || (dev != nullptr && !loads(dev, asset))) broken.push_back(asset.path);
+  }
+  return broken;
+}
+
+#ifndef FERROX_NO_ENTRY_POINT
+namespace {
+
+// Why the window could not be opened, as far as we can tell from here.
+std::string windowFailureReason() {
+  const char* display = std::getenv("DISPLAY");
+  if (display == nullptr || *display == '\0') return "DISPLAY is not set";
+  return std::string("no X server or no OpenGL on display ") + display;
+}
+
+void buildWorld(irr::scene::ISceneManager* smgr, irr::video::IVideoDriver* driver) {
+  irr::scene::IAnimatedMeshSceneNode* ground =
+      smgr->addAnimatedMeshSceneNode(smgr->getMesh(kGroundMesh), nullptr, -1, vector3df(0, 0, 0),
+                                     vector3df(0, 0, 0), vector3df(1, 1, 1));
+  ground->setMaterialFlag(irr::video::EMF_LIGHTING, false);
+  ground->setMaterialTexture(0, driver->getTexture(kGroundTexture));
+  ground->setScale(vector3df(kGroundScale, kGroundScale, kGroundScale));
+
+  // The left face shows the _rt image and the right face the _lt one.
+  smgr->addSkyBoxSceneNode(driver->getTexture(kSkyUp), driver->getTexture(kSkyDown),
+                           driver->getTexture(kSkyRight), driver->getTexture(kSkyLeft),
+                           driver->getTexture(kSkyFront), driver->getTexture(kSkyBack), nullptr,
+                           -1);
+
+  irr::scene::ISceneNode* cubes[kCubeCount];
+  for (int i = 0; i < kCubeCount; ++i) {
+    cubes[i] = smgr->addCubeSceneNode(kCubeSize, nullptr, -1, vector3df(0, 0, 0),
+                                      vector3df(0, 0, 0), vector3df(1, 1, 1));
+    cubes[i]->setPosition(vector3df(kCubeX, kCubeY, static_cast<float>(kCubeSpacing * i)));
+    cubes[i]->setMaterialTexture(0, driver->getTexture(kCubeTexture));
+    // Lit by nothing, the default lit material would draw the bricks black.
+    cubes[i]->setMaterialFlag(irr::video::EMF_LIGHTING, false);
+  }
+}
+
+}  // namespace
+
+int main() {
+  // Start-up.
+  enterMediaDirectory();
+  const std::vector<std::string> missing = brokenAssets(nullptr);
+  for (const std::string& path : missing)
+    std::fprintf(stderr, "ferrox: cannot read %s\n", path.c_str());
+  if (!missing.empty()) return 1;
+
+  MyEventReceiver receiver;
+  device =
+      irr::createDevice(irr::video::EDT_OPENGL, dimension2d<irr::u32>(kWindowWidth, kWindowHeight),
+                        kColourDepth, true, false, false, &receiver);
+  if (device == nullptr) {
+    std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
+    return 1;
+  }
+  irr::video::IVideoDriver* driver = device->getVideoDriver();
+  irr::scene::ISceneManager* smgr = device->getSceneManager();
+
+  const std::vector<std::string> unloadable = brokenAssets(device);
+  if (!unloadable.empty()) {
+    for (const std::string& path : unloadable)
+      std::fprintf(stderr, "ferrox: cannot load %s\n", path.c_str());
+    device->drop();
+    return 1;
+  }
+
+  irr::scene::ISceneNode* tankRoot = smgr->addEmptySceneNode(nullptr, -1);
+  tankRoot->setPosition(vector3df(0, 0, 0));
+  tank = new Tank(device, tankRoot);  // from here on the receiver drives it
+
+  buildWorld(smgr, driver);
+  irr::gui::IGUIFont* font = device->getGUIEnvironment()->getFont(kFont);
+  device->getCursorControl()->setVisible(true);
+  int fps = 0;
+  int lastFPS = -1;
+  wchar_t status[kStatusLength];
+
+  // Frame loop: draw, show the status, then step by the last frame's length.
+  while (device->run()) {
+    driver->beginScene(true, true, kClearColour);
+    smgr->drawAll();
+    formatStatus(status, tank->engine.getGear(), tank->engine.getSpeed(), fps);
+    font->draw(status, kStatusRect, kStatusColour, false, false, nullptr);
+    driver->endScene();
+
+    fps = driver->getFPS();
+    refreshCaption(device, fps, lastFPS);
+    if (fps != 0) tank->calculatePosition(1.0f / static_cast<float>(fps));
+    if (quit) break;
+  }
+
+  // Shutdown: the engine owns the scene; the tank lives until the process ends.
+  device->drop();
+  return 0;
+}
+#endif

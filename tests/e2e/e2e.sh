@@ -156,22 +156,17 @@ case "$check" in
     echo "view: $view pixels changed"
     ;;
 
-  escape)
+  escape | close)
     start_display
     start_game
     sleep 1
-    xdotool key Escape
+    if [ "$check" = escape ]; then
+      xdotool key Escape
+    else
+      "$close_window" "$window" || fail "could not send the close request"
+    fi
     wait_exit 5
-    [ "$exit_code" = "0" ] || fail "exit code $exit_code after Escape"
-    ;;
-
-  close)
-    start_display
-    start_game
-    sleep 1
-    "$close_window" "$window" || fail "could not send the close request"
-    wait_exit 5
-    [ "$exit_code" = "0" ] || fail "exit code $exit_code after the window was closed"
+    [ "$exit_code" = "0" ] || fail "exit code $exit_code"
     ;;
 
   nodisplay)

@@ -1,13 +1,19 @@
 // Draws the world and the tank's meshes placed as the tank's rig places them, at rest:
-// no simulation, no text. Useful to look at the media and as a frame-rate baseline.
+// no simulation, no text. Useful to look at the media and as the frame-rate baseline of
+// the program: with --chase it builds the same nodes in the same order and looks through
+// the tank's own chase camera, its pivot turned as the mouse turns it in the program.
 //   ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] [--media DIR]
-//                 [--eye X,Y,Z] [--target X,Y,Z] [--turret DEG] [--elevation DEG]
+//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW] [--text 1]
+//                 [--turret DEG] [--elevation DEG]
+// --text 1 adds the program's status line (gear 1, standing, the frame rate), so that the
+// two differ only by the simulation.
 // Run from bin/ like the program, so that the default media directory ../media resolves.
 #include <irrlicht.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 using namespace irr;
@@ -18,10 +24,13 @@ constexpr u32 kWidth = 1024, kHeight = 768;  // px, the program's window
 constexpr int kCubeCount = 50;
 constexpr float kCubeSpacing = 10.0f;  // m along +Z
 constexpr float kGroundScale = 10.0f;
-constexpr float kCameraFar = 1000.0f;  // m
+constexpr float kCameraFar = 1000.0f;    // m
+constexpr float kChaseDistance = 10.0f;  // m behind the camera pivot
 constexpr int kWheelsPerSide = 7;
-constexpr double kFirstMountZ = 2.7;   // m
-constexpr double kMountSpacing = 0.9;  // m
+constexpr double kFirstMountZ = 2.7;                 // m
+constexpr double kMountSpacing = 0.9;                // m
+constexpr std::size_t kStatusLength = 100;           // wide characters, as the program's
+const core::rect<s32> kStatusRect(10, 10, 300, 50);  // px
 
 struct Options {
   double seconds = 0.0;
@@ -30,6 +39,10 @@ struct Options {
   std::string media = "../media";
   core::vector3df eye{4.5f, 4.0f, -11.0f};
   core::vector3df target{0.0f, 1.4f, 1.5f};
+  bool chase = false;
+  bool text = false;
+  float chasePitch = 0.0f;    // degrees, the pivot's X rotation
+  float chaseYaw = 0.0f;      // degrees, the pivot's Y rotation
   float turretYaw = 0.0f;     // degrees
   float gunElevation = 0.0f;  // degrees, the pivot's X rotation: negative raises the gun
 };
@@ -56,6 +69,11 @@ bool parse(int argc, char** argv, Options* o) {
       if (!parseVector(value, &o->eye)) return false;
     } else if (!std::strcmp(arg, "--target")) {
       if (!parseVector(value, &o->target)) return false;
+    } else if (!std::strcmp(arg, "--chase")) {
+      o->chase = std::sscanf(value, "%f,%f", &o->chasePitch, &o->chaseYaw) == 2;
+      if (!o->chase) return false;
+    } else if (!std::strcmp(arg, "--text")) {
+      o->text = std::atoi(value) != 0;
     } else if (!std::strcmp(arg, "--turret")) {
       o->turretYaw = float(std::atof(value));
     } else if (!std::strcmp(arg, "--elevation")) {
@@ -95,15 +113,33 @@ void buildWorld(scene::ISceneManager* smgr, video::IVideoDriver* driver, const s
     scene::ISceneNode* cube = smgr->addCubeSceneNode(1.0f);
     cube->setPosition({5.0f, 1.0f, kCubeSpacing * float(i)});
     cube->setMaterialTexture(0, brick);
+    cube->setMaterialFlag(video::EMF_LIGHTING, false);  // as the program draws them
   }
 }
 
+// The tank's rig at rest, node for node in the order the tank builds it, with the chase
+// camera on its pivot or, without --chase, a free camera at --eye.
 void buildTank(scene::ISceneManager* smgr, video::IVideoDriver* driver, const std::string& dir,
                const Options& o) {
   const std::string tank = dir + "/tank/";
   scene::ISceneNode* root = smgr->addEmptySceneNode();
   scene::ISceneNode* chassis =
       addMesh(smgr, driver, tank + "chassi.3ds", tank + "kamo.jpg", root, {0, 0, 0});
+  if (o.chase) {
+    scene::ISceneNode* cameraPivot = smgr->addEmptySceneNode(chassis);
+    cameraPivot->setRotation({o.chasePitch, o.chaseYaw, 0});
+    smgr->addCameraSceneNode(cameraPivot, {0, 0, -kChaseDistance}, {0, 0, 0})
+        ->setFarValue(kCameraFar);
+  } else {
+    smgr->addCameraSceneNode(nullptr, o.eye, o.target)->setFarValue(kCameraFar);
+  }
+  scene::ISceneNode* turret =
+      addMesh(smgr, driver, tank + "turret.3ds", tank + "kamo.jpg", chassis, {0, 2, 0});
+  turret->setRotation({0, o.turretYaw, 0});
+  scene::ISceneNode* pivot = smgr->addEmptySceneNode(turret);
+  pivot->setPosition({0, 0.4f, 2.3f});
+  pivot->setRotation({o.gunElevation, 0, 0});
+  addMesh(smgr, driver, tank + "canon.3ds", tank + "kamo.jpg", pivot, {0, 0, 2.2f});
   for (float side : {-1.0f, 1.0f}) {
     scene::ISceneNode* track = addMesh(smgr, driver, tank + "track.3ds", tank + "rust3.jpg", root,
                                        {side * 1.7f, 0.6f, 0.05f});
@@ -118,13 +154,6 @@ void buildTank(scene::ISceneManager* smgr, video::IVideoDriver* driver, const st
       addMesh(smgr, driver, tank + "wheel.3ds", tank + "metalox.jpg", mount, {0, -0.75f, 0});
     }
   }
-  scene::ISceneNode* turret =
-      addMesh(smgr, driver, tank + "turret.3ds", tank + "kamo.jpg", chassis, {0, 2, 0});
-  turret->setRotation({0, o.turretYaw, 0});
-  scene::ISceneNode* pivot = smgr->addEmptySceneNode(turret);
-  pivot->setPosition({0, 0.4f, 2.3f});
-  pivot->setRotation({o.gunElevation, 0, 0});
-  addMesh(smgr, driver, tank + "canon.3ds", tank + "kamo.jpg", pivot, {0, 0, 2.2f});
 }
 
 bool isBlank(video::IImage* image) {
@@ -145,8 +174,8 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] "
-                 "[--media DIR] [--eye X,Y,Z] [--target X,Y,Z] [--turret DEG] "
-                 "[--elevation DEG]\n");
+                 "[--media DIR] [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW] "
+                 "[--text 1] [--turret DEG] [--elevation DEG]\n");
     return 2;
   }
   SIrrlichtCreationParameters params;
@@ -162,10 +191,13 @@ int main(int argc, char** argv) {
   device->setWindowCaption(L"Ferrox media viewer");
   video::IVideoDriver* driver = device->getVideoDriver();
   scene::ISceneManager* smgr = device->getSceneManager();
-  buildWorld(smgr, driver, o.media);
+  // The tank first, then the world, as the program builds them.
   buildTank(smgr, driver, o.media, o);
-  scene::ICameraSceneNode* camera = smgr->addCameraSceneNode(nullptr, o.eye, o.target);
-  camera->setFarValue(kCameraFar);
+  buildWorld(smgr, driver, o.media);
+  gui::IGUIFont* font =
+      o.text ? device->getGUIEnvironment()->getFont((o.media + "/fontkorvenblatt.bmp").c_str())
+             : nullptr;
+  wchar_t statusText[kStatusLength];
 
   ITimer* timer = device->getTimer();
   const u32 start = timer->getRealTime();
@@ -174,6 +206,11 @@ int main(int argc, char** argv) {
   while (device->run()) {
     driver->beginScene(true, true, video::SColor(250, 90, 90, 156));
     smgr->drawAll();
+    if (font) {
+      std::swprintf(statusText, kStatusLength, L"Gear: 1 | Speed: 0.00 km/h | FPS: %d",
+                    driver->getFPS());
+      font->draw(statusText, kStatusRect, video::SColor(255, 255, 255, 255));
+    }
     driver->endScene();
     ++frames;
     elapsed = (timer->getRealTime() - start) / 1000.0;

@@ -20,9 +20,10 @@ configure: deps
 deps:
 	@tools/deps.sh
 
+# The benchmarks' table, then the frame rate against a bare loop under Xvfb.
 bench: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_bench
-	$(BUILD_DIR)/bench/ferrox_bench
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_bench ferrox ferrox_viewer ferrox_frame_counter
+	bench/run.sh $(BUILD_DIR)
 
 # Regenerates every file under media/ from the generator in tools/.
 media: configure

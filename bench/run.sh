@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# `make bench`: the benchmarks' table (median and spread of 10 runs each), then the frame
+# rate of the program against the bare loop.
+# Usage: run.sh <build directory>
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=$1
+bindir=$(sed -n 's/^FERROX_BIN_DIR:PATH=//p' "$build/CMakeCache.txt")
+
+"$build/bench/ferrox_bench" --benchmark_repetitions=10 --benchmark_min_time=0.1 \
+  --benchmark_display_aggregates_only=true | grep -v -E '_(mean|cv) '
+echo
+bench/framerate.sh "$bindir/ferrox" "$bindir/ferrox_viewer" "$build/bench/libferrox_frame_counter.so"

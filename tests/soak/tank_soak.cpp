@@ -1,0 +1,180 @@
+// The soak: a tank on the null device driven through the program's own receiver by one
+// random command every step, stepped by a random frame length, checked every step for
+// NaN and infinity; then left to settle, when it must rest as a fresh tank does.
+//   ferrox_soak [steps, default 1000000] [GoogleTest flags]
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+
+#include "Tank.h"
+#include "main.h"
+
+namespace {
+
+using irr::core::vector3df;
+
+long steps = 1000000;
+
+constexpr unsigned kSeed = 20240;
+constexpr float kShortestFrame = 0.001f;      // s
+constexpr float kLongestFrame = 1.0f;         // s
+constexpr int kWindowWidth = 1024;            // px, where the mouse can be
+constexpr int kWindowHeight = 768;            // px
+constexpr float kSettleFrame = 1.0f / 60.0f;  // s
+constexpr float kBrakeSeconds = 60.0f;        // s: the brake stops any speed the soak left
+constexpr float kRestSeconds = 20.0f;         // s: then the hull comes to rest
+
+constexpr float kRestHullY = -0.081657f;  // m: mounts 0.75 + 589200 / (14 x 250000) up
+constexpr float kRestHeightTol = 1e-4f;   // m
+constexpr float kRestTiltTol = 1e-2f;     // deg, pitch and roll
+constexpr float kFullTurn = 360.0f;       // deg
+
+// Every key of the key table that commands the tank (Escape only ends the program).
+const irr::EKEY_CODE kTableKeys[] = {
+    irr::KEY_KEY_W, irr::KEY_KEY_S, irr::KEY_KEY_A, irr::KEY_KEY_D, irr::KEY_KEY_Q,
+    irr::KEY_KEY_E, irr::KEY_KEY_J, irr::KEY_KEY_L, irr::KEY_KEY_I, irr::KEY_KEY_K,
+    irr::KEY_KEY_V, irr::KEY_SPACE, irr::KEY_KEY_C, irr::KEY_KEY_R,
+};
+constexpr int kKeyCount = sizeof kTableKeys / sizeof kTableKeys[0];
+
+irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
+  irr::SEvent event = {};
+  event.EventType = irr::EET_KEY_INPUT_EVENT;
+  event.KeyInput.Key = key;
+  event.KeyInput.PressedDown = down;
+  return event;
+}
+
+irr::SEvent mouseEvent(int x, int y) {
+  irr::SEvent event = {};
+  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+  event.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
+  event.MouseInput.X = x;
+  event.MouseInput.Y = y;
+  return event;
+}
+
+bool finite(float v) { return std::isfinite(v); }
+bool finite(double v) { return std::isfinite(v); }
+bool finite(const vector3df& v) { return finite(v.X) && finite(v.Y) && finite(v.Z); }
+
+// Every node of the rig below `node`: its own transform and the one drawing computed.
+bool finiteSubtree(irr::scene::ISceneNode* node) {
+  if (!finite(node->getPosition()) || !finite(node->getRotation()) || !finite(node->getScale()))
+    return false;
+  const irr::core::matrix4& world = node->getAbsoluteTransformation();
+  for (int i = 0; i < 16; ++i)
+    if (!finite(world[i])) return false;
+  for (irr::scene::ISceneNode* child : node->getChildren())
+    if (!finiteSubtree(child)) return false;
+  return true;
+}
+
+// Which part of the tank holds a NaN or an infinity; empty when none does.
+std::string firstNonFinite(Tank& t) {
+  const engine::Engine& e = t.engine;
+  if (!finite(e.acceleration) || !finite(e.speed) || !finite(e.force) || !finite(e.rpm) ||
+      !finite(e.torque) || !finite(e.brakeDamping))
+    return "engine";
+  if (!finite(t.turret.traverseRate) || !finite(t.turret.shotCharge)) return "turret";
+  if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
+  for (const suspension::Suspension* s : t.suspensions)
+    if (!finite(s->restLength) || !finite(s->springForce) || !finite(s->lastLength))
+      return "a spring";
+  if (!finite(t.camera->getTarget())) return "camera target";
+  if (!finiteSubtree(t.rootNode)) return "a node transform";
+  return "";
+}
+
+// An angle in degrees, turned into (-180, 180].
+float normalised(float degrees) {
+  float a = std::fmod(degrees, kFullTurn);
+  if (a > kFullTurn / 2) a -= kFullTurn;
+  if (a <= -kFullTurn / 2) a += kFullTurn;
+  return a;
+}
+
+TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRest) {
+  irr::SIrrlichtCreationParameters params;
+  params.DriverType = irr::video::EDT_NULL;
+  params.LoggingLevel = irr::ELL_NONE;
+  irr::IrrlichtDevice* nullDevice = irr::createDeviceEx(params);
+  irr::scene::ISceneManager* smgr = nullDevice->getSceneManager();
+  Tank soaked(nullDevice, smgr->addEmptySceneNode());
+  tank = &soaked;     // the receiver drives the program's global tank
+  std::srand(kSeed);  // the jump's wheel, seeded from the clock by the tank
+  MyEventReceiver receiver;
+
+  std::mt19937 random(kSeed);
+  std::uniform_int_distribution<int> command(0, 2 * kKeyCount);  // down, up or the mouse
+  std::uniform_int_distribution<int> mouseX(0, kWindowWidth - 1);
+  std::uniform_int_distribution<int> mouseY(0, kWindowHeight - 1);
+  std::uniform_real_distribution<float> frame(kShortestFrame, kLongestFrame);
+
+  long failedAt = -1;
+  std::string what;
+  long moving = 0;        // steps taken unpaused
+  float highest = 0.0f;   // m, the hull's highest point above its built height
+  float steepest = 0.0f;  // deg, the hull's largest pitch or roll
+  float fastest = 0.0f;   // m/s, either way
+  for (long step = 0; step < steps && failedAt < 0; ++step) {
+    const int c = command(random);
+    if (c == 2 * kKeyCount) {
+      const int x = mouseX(random);
+      receiver.OnEvent(mouseEvent(x, mouseY(random)));
+    } else {
+      receiver.OnEvent(keyEvent(kTableKeys[c / 2], c % 2 == 0));
+    }
+    smgr->drawAll();  // as the frame loop does: it refreshes the heights the springs read
+    soaked.calculatePosition(frame(random));
+    what = firstNonFinite(soaked);
+    if (!what.empty()) failedAt = step;
+    if (!soaked.paused) ++moving;
+    const vector3df tilt = soaked.chassisNode->getRotation();
+    highest = std::max(highest, soaked.chassisNode->getPosition().Y);
+    steepest = std::max({steepest, std::fabs(normalised(tilt.X)), std::fabs(normalised(tilt.Z))});
+    fastest = std::max(fastest, static_cast<float>(std::fabs(soaked.engine.getSpeed())));
+  }
+  ASSERT_EQ(failedAt, -1) << what << " is not finite after step " << failedAt;
+  std::printf(
+      "%ld steps, %ld of them unpaused; hull up to %.1f m, tilted up to %.1f deg; "
+      "speed up to %.1f m/s\n",
+      steps, moving, highest, steepest, fastest);
+
+  // Let go of everything, run, brake to a stop, then stand.
+  for (irr::EKEY_CODE key : kTableKeys) receiver.OnEvent(keyEvent(key, false));
+  if (soaked.paused) soaked.pause();
+  receiver.OnEvent(keyEvent(irr::KEY_KEY_S, true));
+  for (long i = 0; i < std::lround(kBrakeSeconds / kSettleFrame); ++i) {
+    smgr->drawAll();
+    soaked.calculatePosition(kSettleFrame);
+  }
+  receiver.OnEvent(keyEvent(irr::KEY_KEY_S, false));
+  for (long i = 0; i < std::lround(kRestSeconds / kSettleFrame); ++i) {
+    smgr->drawAll();
+    soaked.calculatePosition(kSettleFrame);
+  }
+  ASSERT_EQ(firstNonFinite(soaked), "");
+  const vector3df hull = soaked.chassisNode->getPosition();
+  const vector3df tilt = soaked.chassisNode->getRotation();
+  EXPECT_NEAR(hull.Y, kRestHullY, kRestHeightTol);
+  EXPECT_NEAR(normalised(tilt.X), 0.0f, kRestTiltTol);
+  EXPECT_NEAR(normalised(tilt.Z), 0.0f, kRestTiltTol);
+
+  tank = nullptr;
+  nullDevice->drop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  if (argc > 1) steps = std::atol(argv[1]);
+  return RUN_ALL_TESTS();
+}

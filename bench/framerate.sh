@@ -34,21 +34,20 @@ die() {
   exit 1
 }
 
+# Xvfb picks a free display itself and names it once it accepts clients: no race with
+# other displays starting at the same time.
 start_display() {
-  local n
-  for n in $(seq 141 190); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 100); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    if [ "$(wc -l <"$work/display")" -ge 1 ]; then  # the number, and its newline
+      export DISPLAY=":$(head -n 1 "$work/display")"
+      return 0
+    fi
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
   done
-  die "no free X display"
+  die "Xvfb did not start: $(tail -n 2 "$work/xvfb.log")"
 }
 
 # Starts $2... in the program's directory, where ../media resolves, with the frame counter

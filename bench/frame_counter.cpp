@@ -6,7 +6,8 @@
 //   FERROX_FRAMES_SECONDS  s to count for
 //   FERROX_LAUNCH_NS       wall clock (ns since the epoch) when the process was launched
 // and writes, once the count is over, one line:
-//   first_frame_s <s> frames <n> seconds <s> fps <f> peak_kb <kB>
+//   first_frame_s <s> frames <n> seconds <s> fps <f> cpu_ms_per_frame <ms> peak_kb <kB>
+// with the processor time of all threads (the software rasterizer's included) per frame.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -33,6 +34,7 @@ struct Counter {
   double firstFrameS = -1.0;  // s from launch to the end of the first swap
   double firstAt = 0.0;       // s, monotonic
   double startAt = 0.0;       // s, monotonic, when counting started
+  double startCpu = 0.0;      // s of processor time, when counting started
   long startFrames = 0;
 };
 
@@ -81,15 +83,20 @@ void count() {
   if (counter.startAt == 0.0) {
     if (t - counter.firstAt < counter.warmup) return;
     counter.startAt = t;
+    counter.startCpu = now(CLOCK_PROCESS_CPUTIME_ID);
     counter.startFrames = counter.frames;
     return;
   }
   const double elapsed = t - counter.startAt;
   if (elapsed < counter.seconds) return;
   const long frames = counter.frames - counter.startFrames;
+  const double cpu = now(CLOCK_PROCESS_CPUTIME_ID) - counter.startCpu;
   if (FILE* f = std::fopen(counter.out, "w")) {
-    std::fprintf(f, "first_frame_s %.3f frames %ld seconds %.3f fps %.2f peak_kb %ld\n",
-                 counter.firstFrameS, frames, elapsed, frames / elapsed, peakKb());
+    std::fprintf(f,
+                 "first_frame_s %.3f frames %ld seconds %.3f fps %.2f cpu_ms_per_frame %.3f "
+                 "peak_kb %ld\n",
+                 counter.firstFrameS, frames, elapsed, frames / elapsed, 1000.0 * cpu / frames,
+                 peakKb());
     std::fclose(f);
   }
   counter.done = true;

@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
-# Frame rate of the program against a bare Irrlicht loop drawing the same scene (the
-# viewer with --chase: same meshes, textures, window and camera; no simulation, no text),
-# in one Xvfb with Mesa's software OpenGL; and against the same loop drawing the status
-# line too, which isolates the simulation's cost (llvmpipe draws a frame that ends in a 2D
-# draw faster than one that does not, so text alone moves the rate). Frames are counted
-# from outside by a preloaded glXSwapBuffers wrapper, the same for all. They run in turn,
-# several rounds, each for the same time after the same warm-up; prints the rates and the
-# ratios, the time from launch to the first frame, and the peak resident memory of each.
+# Frame rate of the program against a bare Irrlicht loop drawing the same scene, in one
+# Xvfb with Mesa's software OpenGL. The bare loop is the viewer with --chase: the program's
+# own start-up (assets loaded in its order, its tank, its world, its window and camera),
+# then a frame loop without simulation or text; with --text 1 it draws the status line too,
+# which isolates the simulation's cost: llvmpipe draws a frame that ends in a 2D draw
+# faster than one that does not, so the text alone moves the rate. Frames are counted from
+# outside by a preloaded glXSwapBuffers wrapper, alike for all; the program's tank is
+# unpaused, so it simulates every frame. The three run in turn for several rounds, each
+# for the same time after the same warm-up. Each process draws the scene's parts in an
+# order of its own (the engine sorts them by texture address), and the machine may be
+# shared: the rates are means over the rounds, the ratios come with 95 % intervals.
+# Prints the rates, the ratios, the time from launch to the first frame (the best of the
+# rounds: other load only delays it) and the peak resident memory of each.
 # Usage: framerate.sh <bin/ferrox> <bin/ferrox_viewer> <libferrox_frame_counter.so>
-#                     [seconds per run, default 3] [rounds, default 4]
+#                     [seconds per run, default 3] [rounds, default 6]
 set -euo pipefail
 
 program=$(readlink -f "$1")
 viewer=$(readlink -f "$2")
 counter=$(readlink -f "$3")
 seconds=${4:-3}
-rounds=${5:-4}
-warmup=1  # s after the first frame, before counting
+rounds=${5:-6}
+warmup=2  # s after the first frame, before counting
 bindir=$(dirname "$program")
 work=$(mktemp -d)
 xvfb_pid=""
@@ -84,34 +89,56 @@ shot_view() { import -window root "$work/$1.png"; }
 
 # Runs one side ($1: program, bare or text) for round $2, figures in $work/<side>.<round>.txt.
 measure() {
-  local side=$1 round=$2 out="$work/$1.$2.txt"
+  local side=$1 round=$2 out="$work/$1.$2.txt" window=""
   case "$side" in
     program) launch "$out" "$program" ;;
     bare) launch "$out" "$viewer" --chase "$pivot" --frames 0 --seconds $((warmup + seconds + 2)) ;;
     text) launch "$out" "$viewer" --chase "$pivot" --text 1 --frames 0 \
       --seconds $((warmup + seconds + 2)) ;;
   esac
-  await_figures "$out"
-  if [ "$side" = program ] && [ -z "$pivot" ]; then
-    # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
-    eval "$(xdotool getmouselocation --shell)"
-    pivot="$Y,$X"
+  if [ "$side" = program ]; then
+    # The caption appears after the first frame, the tank built.
+    for _ in $(seq 100); do
+      window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
+      [ -n "$window" ] && break
+      kill -0 "$run_pid" 2>/dev/null || die "ferrox ended early: $(tail -3 "$work/run.err")"
+      sleep 0.05
+    done
+    [ -n "$window" ] || die "no window from ferrox"
+    if [ -z "$pivot" ]; then
+      # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
+      eval "$(xdotool getmouselocation --shell)"
+      pivot="$Y,$X"
+    fi
+    [ "$round" = 1 ] && shot_view program  # paused, as the baselines stand
+    xdotool key space  # the simulation runs from here on, long before the count starts
   fi
-  [ "$round" = 1 ] && shot_view "$side"
+  await_figures "$out"
   if [ "$side" = program ]; then
     xdotool key Escape
     await_exit ferrox
   else
+    [ "$round" = 1 ] && shot_view "$side"
     await_exit ferrox_viewer
   fi
 }
 
 field() { awk -v k="$1" '{ for (i = 1; i < NF; i++) if ($i == k) print $(i + 1) }' "$2"; }
+values() { for r in $(seq "$rounds"); do field "$1" "$work/$2.$r.txt"; done; }
+# Mean and its standard error.
+mean() { awk '{ s += $1; q += $1 * $1; n++ } END { m = s / n; v = n > 1 ? (q - n * m * m) / (n - 1) : 0
+  printf "%.3f %.3f\n", m, sqrt(v > 0 ? v / n : 0) }'; }
+median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
+fastest() { sort -g | head -n 1; }
+peak() { values peak_kb "$1" | awk '$1 > m { m = $1 } END { printf "%.1f", m / 1024 }'; }
+# Ratio of two means with its 95 % interval: "ratio low high".
+ratio() { awk -v a="$1" -v sa="$2" -v b="$3" -v sb="$4" 'BEGIN { r = a / b
+  e = 2 * r * sqrt((sa / a) ^ 2 + (sb / b) ^ 2); printf "%.3f %.3f %.3f", r, r - e, r + e }'; }
+verdict() { awk -v v="$1" -v t="$3" "BEGIN { print (v $2 t) ? \"met\" : \"MISSED\" }"; }
 
 start_display
 pivot=""
-# The order turns every round, so that a drifting machine load favours none. Other
-# processes can only slow a run down, so each side's best round gives its figures.
+# The order turns every round, so that a drifting machine load favours none.
 sides=(program bare text)
 for round in $(seq "$rounds"); do
   for k in 0 1 2; do
@@ -129,39 +156,37 @@ convert "$work/program.png" -fill black -draw 'rectangle 0,0 320,60' "$work/prog
 bare_differ=$(differ bare)
 text_differ=$(differ text)
 
-median() { sort -g | awk '{ v[NR] = $1 } END { printf "%.3f", v[int((NR + 1) / 2)] }'; }
-best() { sort -g | tail -n 1; }
-fps() { for r in $(seq "$rounds"); do field fps "$work/$1.$r.txt"; done; }
-first() { cat "$work/$1".*.txt | awk '{ print $2 }' | "$2"; }
-fastest() { sort -g | head -n 1; }
-peak() { cat "$work/$1".*.txt | awk '{ for (i = 1; i < NF; i++) if ($i == "peak_kb" && $(i + 1) > m)
-  m = $(i + 1) } END { printf "%.1f", m / 1024 }'; }
-verdict() { awk -v v="$1" -v t="$3" "BEGIN { print (v $2 t) ? \"met\" : \"MISSED\" }"; }
-ratio() { awk -v p="$1" -v v="$2" 'BEGIN { printf "%.3f", p / v }'; }
+read -r p_fps p_se <<<"$(values fps program | mean)"
+read -r b_fps b_se <<<"$(values fps bare | mean)"
+read -r t_fps t_se <<<"$(values fps text | mean)"
+read -r r1 r1_low r1_high <<<"$(ratio "$p_fps" "$p_se" "$b_fps" "$b_se")"
+read -r r2 r2_low r2_high <<<"$(ratio "$p_fps" "$p_se" "$t_fps" "$t_se")"
+p_first=$(values first_frame_s program | fastest)
 
-echo "Frame rate under Xvfb + Mesa llvmpipe, 1024x768, $rounds rounds of $seconds s after $warmup s"
-echo "(bare loop: the same scene, no simulation, no text; + text: with the status line drawn)"
+echo "Frame rate under Xvfb + Mesa llvmpipe, 1024x768: $rounds rounds of $seconds s each after" \
+  "$warmup s, the program simulating; bare loop: the same scene, no simulation, no text;" \
+  "+ text: the bare loop drawing the status line"
 for r in $(seq "$rounds"); do
-  printf "  round %d: program %6.1f, bare loop %6.1f, bare loop + text %6.1f fps\n" "$r" \
+  printf "  round %d: program %5.1f, bare loop %5.1f, bare loop + text %5.1f fps\n" "$r" \
     "$(field fps "$work/program.$r.txt")" "$(field fps "$work/bare.$r.txt")" \
     "$(field fps "$work/text.$r.txt")"
 done
-p_best=$(fps program | best)
-b_best=$(fps bare | best)
-t_best=$(fps text | best)
-printf "  %-34s %9s %10s %11s\n" "" program "bare loop" "+ text"
-printf "  %-34s %9s %10s %11s\n" "frames per second, best round" "$p_best" "$b_best" "$t_best"
-printf "  %-34s %9s %10s %11s\n" "launch to first frame, best (s)" "$(first program fastest)" \
-  "$(first bare fastest)" "$(first text fastest)"
-printf "  %-34s %9s %10s %11s\n" "launch to first frame, median (s)" "$(first program median)" \
-  "$(first bare median)" "$(first text median)"
-printf "  %-34s %9s %10s %11s\n" "peak resident memory (MiB)" "$(peak program)" "$(peak bare)" \
-  "$(peak text)"
-r1=$(ratio "$p_best" "$b_best")
-r2=$(ratio "$p_best" "$t_best")
-p_first=$(first program fastest)
-echo "  ratio program / bare loop: $r1 (target >= 0.98: $(verdict "$r1" ">=" 0.98))"
-echo "  ratio program / bare loop + text: $r2 (target >= 0.98: $(verdict "$r2" ">=" 0.98))"
+row() { printf "  %-36s %10s %10s %10s\n" "$@"; }
+row "" program "bare loop" "+ text"
+row "frames per second, mean" "$p_fps" "$b_fps" "$t_fps"
+row "  standard error" "$p_se" "$b_se" "$t_se"
+row "processor ms per frame, mean" "$(values cpu_ms_per_frame program | mean | cut -d' ' -f1)" \
+  "$(values cpu_ms_per_frame bare | mean | cut -d' ' -f1)" \
+  "$(values cpu_ms_per_frame text | mean | cut -d' ' -f1)"
+row "launch to first frame, best (s)" "$p_first" "$(values first_frame_s bare | fastest)" \
+  "$(values first_frame_s text | fastest)"
+row "launch to first frame, median (s)" "$(values first_frame_s program | median)" \
+  "$(values first_frame_s bare | median)" "$(values first_frame_s text | median)"
+row "peak resident memory (MiB)" "$(peak program)" "$(peak bare)" "$(peak text)"
+echo "  ratio program / bare loop: $r1 (95 % interval $r1_low-$r1_high;" \
+  "target >= 0.98: $(verdict "$r1" ">=" 0.98))"
+echo "  ratio program / bare loop + text: $r2 (95 % interval $r2_low-$r2_high;" \
+  "target >= 0.98: $(verdict "$r2" ">=" 0.98))"
 echo "  launch to first frame, best: $p_first s (target <= 0.3 s: $(verdict "$p_first" "<=" 0.3))"
 echo "  pixels unlike the program's picture, status text aside: bare $bare_differ, + text $text_differ"
 # A different picture would make the ratios meaningless.

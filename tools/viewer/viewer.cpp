@@ -1,13 +1,14 @@
 // Draws the world and the tank's meshes placed as the tank's rig places them, at rest:
-// no simulation, no text. Useful to look at the media and as the frame-rate baseline of
-// the program: with --chase it builds the same nodes in the same order and looks through
-// the tank's own chase camera, its pivot turned as the mouse turns it in the program.
+// no simulation, no text. Useful to look at the media, and the frame-rate baseline of the
+// program: with --chase it starts up as the program does (its asset checks, which load
+// every asset in its order; its tank; the world) and looks through the tank's chase
+// camera, turned as the mouse turns it in the program; only the frame loop is bare.
 //   ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] [--media DIR]
-//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW] [--text 1]
+//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW [--text 1]]
 //                 [--turret DEG] [--elevation DEG]
-// --text 1 adds the program's status line (gear 1, standing, the frame rate), so that the
-// two differ only by the simulation.
-// Run from bin/ like the program, so that the default media directory ../media resolves.
+// --text 1 draws the program's status line as well, so that the two differ only by the
+// simulation step and the caption.
+// Run from bin/ like the program, so that ../media resolves (--chase reads only ../media).
 #include <irrlicht.h>
 
 #include <cstdio>
@@ -15,6 +16,9 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+
+#include "Tank.h"
+#include "main.h"
 
 using namespace irr;
 
@@ -24,13 +28,12 @@ constexpr u32 kWidth = 1024, kHeight = 768;  // px, the program's window
 constexpr int kCubeCount = 50;
 constexpr float kCubeSpacing = 10.0f;  // m along +Z
 constexpr float kGroundScale = 10.0f;
-constexpr float kCameraFar = 1000.0f;    // m
-constexpr float kChaseDistance = 10.0f;  // m behind the camera pivot
+constexpr float kCameraFar = 1000.0f;  // m
 constexpr int kWheelsPerSide = 7;
 constexpr double kFirstMountZ = 2.7;                 // m
 constexpr double kMountSpacing = 0.9;                // m
-constexpr std::size_t kStatusLength = 100;           // wide characters, as the program's
-const core::rect<s32> kStatusRect(10, 10, 300, 50);  // px
+const core::rect<s32> kStatusRect(10, 10, 300, 50);  // px, as the program draws it
+const video::SColor kStatusColour(255, 255, 255, 255);
 
 struct Options {
   double seconds = 0.0;
@@ -117,22 +120,15 @@ void buildWorld(scene::ISceneManager* smgr, video::IVideoDriver* driver, const s
   }
 }
 
-// The tank's rig at rest, node for node in the order the tank builds it, with the chase
-// camera on its pivot or, without --chase, a free camera at --eye.
+// The tank's rig at rest, node for node in the order the tank builds it, seen by a free
+// camera at --eye.
 void buildTank(scene::ISceneManager* smgr, video::IVideoDriver* driver, const std::string& dir,
                const Options& o) {
   const std::string tank = dir + "/tank/";
   scene::ISceneNode* root = smgr->addEmptySceneNode();
   scene::ISceneNode* chassis =
       addMesh(smgr, driver, tank + "chassi.3ds", tank + "kamo.jpg", root, {0, 0, 0});
-  if (o.chase) {
-    scene::ISceneNode* cameraPivot = smgr->addEmptySceneNode(chassis);
-    cameraPivot->setRotation({o.chasePitch, o.chaseYaw, 0});
-    smgr->addCameraSceneNode(cameraPivot, {0, 0, -kChaseDistance}, {0, 0, 0})
-        ->setFarValue(kCameraFar);
-  } else {
-    smgr->addCameraSceneNode(nullptr, o.eye, o.target)->setFarValue(kCameraFar);
-  }
+  smgr->addCameraSceneNode(nullptr, o.eye, o.target)->setFarValue(kCameraFar);
   scene::ISceneNode* turret =
       addMesh(smgr, driver, tank + "turret.3ds", tank + "kamo.jpg", chassis, {0, 2, 0});
   turret->setRotation({0, o.turretYaw, 0});
@@ -182,6 +178,7 @@ int main(int argc, char** argv) {
   params.DriverType = video::EDT_OPENGL;
   params.WindowSize = {kWidth, kHeight};
   params.Bits = 32;
+  params.Fullscreen = o.chase;  // as the program asks; Xvfb gives a window all the same
   params.LoggingLevel = ELL_ERROR;
   IrrlichtDevice* device = createDeviceEx(params);
   if (!device) {
@@ -191,13 +188,24 @@ int main(int argc, char** argv) {
   device->setWindowCaption(L"Ferrox media viewer");
   video::IVideoDriver* driver = device->getVideoDriver();
   scene::ISceneManager* smgr = device->getSceneManager();
-  // The tank first, then the world, as the program builds them.
-  buildTank(smgr, driver, o.media, o);
-  buildWorld(smgr, driver, o.media);
-  gui::IGUIFont* font =
-      o.text ? device->getGUIEnvironment()->getFont((o.media + "/fontkorvenblatt.bmp").c_str())
-             : nullptr;
-  wchar_t statusText[kStatusLength];
+  gui::IGUIFont* font = nullptr;
+  if (o.chase) {
+    if (!brokenAssets(device).empty()) {
+      std::fprintf(stderr, "../media is incomplete or damaged\n");
+      return 1;
+    }
+    scene::ISceneNode* root = smgr->addEmptySceneNode(nullptr, -1);
+    root->setPosition({0, 0, 0});
+    tank = new Tank(device, root);  // never stepped; the process owns it to the end
+    tank->rotateCamera(o.chasePitch, o.chaseYaw);
+    buildWorld(smgr, driver, "../media");
+    if (o.text) font = device->getGUIEnvironment()->getFont("../media/fontkorvenblatt.bmp");
+  } else {
+    buildTank(smgr, driver, o.media, o);
+    buildWorld(smgr, driver, o.media);
+  }
+  wchar_t status[kStatusLength];
+  int fps = 0;
 
   ITimer* timer = device->getTimer();
   const u32 start = timer->getRealTime();
@@ -207,11 +215,11 @@ int main(int argc, char** argv) {
     driver->beginScene(true, true, video::SColor(250, 90, 90, 156));
     smgr->drawAll();
     if (font) {
-      std::swprintf(statusText, kStatusLength, L"Gear: 1 | Speed: 0.00 km/h | FPS: %d",
-                    driver->getFPS());
-      font->draw(statusText, kStatusRect, video::SColor(255, 255, 255, 255));
+      formatStatus(status, tank->engine.getGear(), tank->engine.getSpeed(), fps);
+      font->draw(status, kStatusRect, kStatusColour, false, false, nullptr);
     }
     driver->endScene();
+    fps = driver->getFPS();
     ++frames;
     elapsed = (timer->getRealTime() - start) / 1000.0;
     if (frames >= o.frames && elapsed >= o.seconds) break;
@@ -219,19 +227,19 @@ int main(int argc, char** argv) {
   std::printf("frames %d seconds %.3f fps %.2f\n", frames, elapsed,
               elapsed > 0.0 ? frames / elapsed : 0.0);
 
-  int status = 0;
+  int exitCode = 0;
   if (!o.screenshot.empty()) {
     video::IImage* shot = driver->createScreenShot();
     if (!shot || isBlank(shot)) {
       // Mesa's llvmpipe under Xvfb reads the front buffer back as black; softpipe does not.
       std::fprintf(stderr, "the front buffer reads back blank; try GALLIUM_DRIVER=softpipe\n");
-      status = 1;
+      exitCode = 1;
     } else if (!driver->writeImageToFile(shot, o.screenshot.c_str())) {
       std::fprintf(stderr, "cannot write %s\n", o.screenshot.c_str());
-      status = 1;
+      exitCode = 1;
     }
     if (shot) shot->drop();
   }
   device->drop();
-  return status;
+  return exitCode;
 }

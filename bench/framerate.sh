@@ -36,6 +36,8 @@ trap cleanup EXIT
 
 die() {
   echo "framerate: $*" >&2
+  # The engine logs to standard output: its last words say why a window did not open.
+  [ -f "$work/run.out" ] && grep -v '^Loaded' "$work/run.out" | tail -n 5 | sed 's/^/  engine: /' >&2
   exit 1
 }
 

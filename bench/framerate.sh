@@ -30,7 +30,8 @@ run_pid=""
 
 cleanup() {
   [ -n "$run_pid" ] && kill -9 "$run_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  # Waited for, so that the display is free again when the next run starts.
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -25,38 +25,21 @@ rounds=${5:-6}
 warmup=2  # s after the first frame, before counting
 bindir=$(dirname "$program")
 work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/../tests/e2e/display.sh"
 run_pid=""
 
 cleanup() {
   [ -n "$run_pid" ] && kill -9 "$run_pid" 2>/dev/null || true
-  # Waited for, so that the display is free again when the next run starts.
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  stop_display
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-die() {
+fail() {
   echo "framerate: $*" >&2
   # The engine logs to standard output: its last words say why a window did not open.
   [ -f "$work/run.out" ] && grep -v '^Loaded' "$work/run.out" | tail -n 5 | sed 's/^/  engine: /' >&2
   exit 1
-}
-
-# Xvfb picks a free display itself and names it once it accepts clients: no race with
-# other displays starting at the same time.
-start_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    if [ "$(wc -l <"$work/display")" -ge 1 ]; then  # the number, and its newline
-      export DISPLAY=":$(head -n 1 "$work/display")"
-      return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  die "Xvfb did not start: $(tail -n 2 "$work/xvfb.log")"
 }
 
 # Starts $2... in the program's directory, where ../media resolves, with the frame counter
@@ -75,8 +58,8 @@ launch() {
 await_figures() {
   local deadline=$((SECONDS + warmup + seconds + 60))
   until [ -s "$1" ]; do
-    kill -0 "$run_pid" 2>/dev/null || die "$(basename "$1" .txt) ended early: $(tail -3 "$work/run.err")"
-    [ $SECONDS -lt $deadline ] || die "no figures from $(basename "$1" .txt)"
+    kill -0 "$run_pid" 2>/dev/null || fail "$(basename "$1" .txt) ended early: $(tail -3 "$work/run.err")"
+    [ $SECONDS -lt $deadline ] || fail "no figures from $(basename "$1" .txt)"
     sleep 0.1
   done
 }
@@ -86,7 +69,7 @@ await_exit() {
   local code=0
   wait "$run_pid" || code=$?
   run_pid=""
-  [ "$code" = 0 ] || die "$1 exited with $code: $(tail -3 "$work/run.err")"
+  [ "$code" = 0 ] || fail "$1 exited with $code: $(tail -3 "$work/run.err")"
 }
 
 shot_view() { import -window root "$work/$1.png"; }
@@ -105,10 +88,10 @@ measure() {
     for _ in $(seq 100); do
       window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
       [ -n "$window" ] && break
-      kill -0 "$run_pid" 2>/dev/null || die "ferrox ended early: $(tail -3 "$work/run.err")"
+      kill -0 "$run_pid" 2>/dev/null || fail "ferrox ended early: $(tail -3 "$work/run.err")"
       sleep 0.05
     done
-    [ -n "$window" ] || die "no window from ferrox"
+    [ -n "$window" ] || fail "no window from ferrox"
     if [ -z "$pivot" ]; then
       # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
       eval "$(xdotool getmouselocation --shell)"
@@ -203,4 +186,4 @@ echo "  launch to first frame, best: $p_first s (target <= 0.3 s: $(verdict "$p_
 echo "  pixels unlike the program's picture, status text aside: bare $bare_differ, + text $text_differ"
 # A different picture would make the ratios meaningless.
 [ "$bare_differ" -le 1000 ] && [ "$text_differ" -le 1000 ] ||
-  die "a baseline does not draw the program's scene"
+  fail "a baseline does not draw the program's scene"

@@ -10,12 +10,12 @@ close_window=$3
 text_extent=$4
 bindir=$(dirname "$program")
 work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/display.sh"
 game_pid=""
 
 cleanup() {
   [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  stop_display
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -24,23 +24,6 @@ fail() {
   echo "FAIL ($check): $*" >&2
   [ -f "$work/game.err" ] && sed 's/^/  stderr: /' "$work/game.err" | tail -5 >&2
   exit 1
-}
-
-start_display() {
-  local n
-  for n in $(seq 91 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$n"
-    for _ in $(seq 100); do
-      xdpyinfo >/dev/null 2>&1 && return 0
-      kill -0 "$xvfb_pid" 2>/dev/null || break
-      sleep 0.1
-    done
-    kill "$xvfb_pid" 2>/dev/null || true
-  done
-  fail "no free X display"
 }
 
 # Starts the game from its own directory and waits for its window to show a caption.

@@ -10,7 +10,7 @@ check=$1
 program=$(readlink -f "$2")
 bindir=$(dirname "$program")
 work=$(mktemp -d)
-xvfb_pid=""
+source "$(dirname "$0")/display.sh"
 game_pid=""
 
 readonly kFloodEvents=10000
@@ -25,7 +25,7 @@ readonly kAssetCount=18
 cleanup() {
   [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null || true
   # Waited for, so that the display is free again when the next run starts.
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  stop_display
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,22 +36,6 @@ fail() {
   # The engine logs to standard output: its last words say why a window did not open.
   [ -f "$work/game.out" ] && grep -v '^Loaded' "$work/game.out" | tail -n 5 | sed 's/^/  engine: /' >&2
   exit 1
-}
-
-# Xvfb picks a free display itself and names it once it accepts clients: no race with
-# other displays starting at the same time.
-start_display() {
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 100); do
-    if [ "$(wc -l <"$work/display")" -ge 1 ]; then  # the number, and its newline
-      export DISPLAY=":$(head -n 1 "$work/display")"
-      return 0
-    fi
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  fail "Xvfb did not start: $(tail -n 2 "$work/xvfb.log")"
 }
 
 # A crash, a sanitizer's report or the C++ runtime giving up, in the game's stderr.

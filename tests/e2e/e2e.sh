@@ -23,6 +23,8 @@ trap cleanup EXIT
 fail() {
   echo "FAIL ($check): $*" >&2
   [ -f "$work/game.err" ] && sed 's/^/  stderr: /' "$work/game.err" | tail -5 >&2
+  # The engine logs to standard output: its last words say why a window did not open.
+  [ -f "$work/game.out" ] && grep -v '^Loaded' "$work/game.out" | tail -n 5 | sed 's/^/  engine: /' >&2
   exit 1
 }
 

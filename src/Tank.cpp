@@ -23,13 +23,6 @@ constexpr double kMountSpacing = 0.9;               // m between mounts, front t
 constexpr int kMountsPerSide = 7;                   // 0..6 left, 7..13 right
 const vector3df kWheelOnMount(0.0f, -0.75f, 0.0f);  // m; its depth is the spring's rest length
 
-const char* const kChassisMesh = "../media/tank/chassi.3ds";
-const char* const kTrackMesh = "../media/tank/track.3ds";
-const char* const kWheelMesh = "../media/tank/wheel.3ds";
-const char* const kChassisTexture = "../media/tank/kamo.jpg";
-const char* const kTrackTexture = "../media/tank/rust3.jpg";
-const char* const kWheelTexture = "../media/tank/metalox.jpg";
-
 // Motion step.
 constexpr float kWrapLimit = 400.0f;       // m; crossing it on X or Z sets the tank back by it
 constexpr float kJumpKick = 1.0e8f;        // N, added to one spring for one step

@@ -12,6 +12,14 @@ class Tank {
  public:
   static constexpr int kWheelCount = 14;  // 0..6 left, 7..13 right, front to back
 
+  // The files the tank loads; the program checks them before it builds one.
+  static constexpr const char* kChassisMesh = "../media/tank/chassi.3ds";
+  static constexpr const char* kTrackMesh = "../media/tank/track.3ds";
+  static constexpr const char* kWheelMesh = "../media/tank/wheel.3ds";
+  static constexpr const char* kChassisTexture = "../media/tank/kamo.jpg";
+  static constexpr const char* kTrackTexture = "../media/tank/rust3.jpg";
+  static constexpr const char* kWheelTexture = "../media/tank/metalox.jpg";
+
   engine::Engine engine;
   turret::Turret turret;
   irr::scene::ISceneNode* rootNode;

@@ -65,14 +65,14 @@ const Asset kAssets[] = {
     {kSkyBack, AssetKind::Texture},
     {kCubeTexture, AssetKind::Texture},
     {kFont, AssetKind::Font},
-    {"../media/tank/chassi.3ds", AssetKind::Mesh},
-    {"../media/tank/track.3ds", AssetKind::Mesh},
-    {"../media/tank/wheel.3ds", AssetKind::Mesh},
-    {"../media/tank/turret.3ds", AssetKind::Mesh},
-    {"../media/tank/canon.3ds", AssetKind::Mesh},
-    {"../media/tank/kamo.jpg", AssetKind::Texture},
-    {"../media/tank/metalox.jpg", AssetKind::Texture},
-    {"../media/tank/rust3.jpg", AssetKind::Texture},
+    {Tank::kChassisMesh, AssetKind::Mesh},
+    {Tank::kTrackMesh, AssetKind::Mesh},
+    {Tank::kWheelMesh, AssetKind::Mesh},
+    {turret::Turret::kTurretMesh, AssetKind::Mesh},
+    {turret::Turret::kCanonMesh, AssetKind::Mesh},
+    {Tank::kChassisTexture, AssetKind::Texture},
+    {Tank::kWheelTexture, AssetKind::Texture},
+    {Tank::kTrackTexture, AssetKind::Texture},
 };
 
 // A regular file that opens. Anything else in its place (a directory, a pipe) would reach

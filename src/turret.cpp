@@ -16,10 +16,6 @@ const irr::core::vector3df kTurretPosition(0.0f, 2.0f, 0.0f);  // on the carrier
 const irr::core::vector3df kPivotPosition(0.0f, 0.4f, 2.3f);   // on the turret
 const irr::core::vector3df kCanonPosition(0.0f, 0.0f, 2.2f);   // on the pivot
 
-const char* const kTurretMesh = "../media/tank/turret.3ds";
-const char* const kCanonMesh = "../media/tank/canon.3ds";
-const char* const kTexture = "../media/tank/kamo.jpg";
-
 // A mesh node with lighting off and its texture, created at the scene root. A mesh
 // that failed to load leaves an empty node in its place, so the chain stays whole.
 irr::scene::ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr,
@@ -29,7 +25,7 @@ irr::scene::ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr,
       irr::core::vector3df(0.0f, 0.0f, 0.0f), irr::core::vector3df(1.0f, 1.0f, 1.0f));
   if (!node) node = smgr->addEmptySceneNode(nullptr, -1);
   node->setMaterialFlag(irr::video::EMF_LIGHTING, false);
-  node->setMaterialTexture(0, driver->getTexture(kTexture));
+  node->setMaterialTexture(0, driver->getTexture(Turret::kTexture));
   return node;
 }
 

@@ -9,11 +9,16 @@ namespace turret {
 // turret share them.
 class Turret {
  public:
-  float traverseRate;                   // deg/s, positive towards growing yaw
-  irr::scene::ISceneNode* parent;       // carrier given to the constructor
-  irr::scene::ISceneNode* turretNode;   // rotation Y is the turret's yaw
-  irr::scene::ISceneNode* canonPivot;   // rotation X is the gun's elevation
-  irr::scene::ISceneNode* canonNode;    // the gun mesh, on the pivot
+  // The files the turret loads; the program checks them before it builds one.
+  static constexpr const char* kTurretMesh = "../media/tank/turret.3ds";
+  static constexpr const char* kCanonMesh = "../media/tank/canon.3ds";
+  static constexpr const char* kTexture = "../media/tank/kamo.jpg";
+
+  float traverseRate;                  // deg/s, positive towards growing yaw
+  irr::scene::ISceneNode* parent;      // carrier given to the constructor
+  irr::scene::ISceneNode* turretNode;  // rotation Y is the turret's yaw
+  irr::scene::ISceneNode* canonPivot;  // rotation X is the gun's elevation
+  irr::scene::ISceneNode* canonNode;   // the gun mesh, on the pivot
   bool rotatingRight;
   bool rotatingLeft;
   bool elevating;

@@ -3,42 +3,28 @@
 
 #include "Tank.h"
 #include "alloc_counter.h"
+#include "support.h"
 
 namespace {
 
-constexpr float kFrame = 1.0f / 60.0f;     // s, a common frame
+using support::k60Hz;
 constexpr float kLongFrame = 1.0f / 5.0f;  // s, split into 7 sub-steps
-constexpr int kSettleFrames = 300;         // 5 s at 60 frames per second
+constexpr float kSettleSeconds = 5.0f;     // s
 constexpr int kStepsPerRestore = 256;      // about 4 s of undrawn steps at 60 per second
 
 // A null device with a tank driving in a circle, turret turning, settled on its
 // springs by drawn frames before the timing starts.
 struct DrivingTank {
-  DrivingTank() {
-    irr::SIrrlichtCreationParameters params;
-    params.DriverType = irr::video::EDT_NULL;
-    params.LoggingLevel = irr::ELL_NONE;
-    device = irr::createDeviceEx(params);
-    smgr = device->getSceneManager();
-    tank = new Tank(device, smgr->addEmptySceneNode());
-    tank->pause();
+  DrivingTank() : tank(scene.tank.get()) {
     tank->accelerate(true);
     tank->turnRight(true);
     tank->turnTurretRight(true);
-    for (int i = 0; i < kSettleFrames; ++i) {
-      smgr->drawAll();
-      tank->calculatePosition(kFrame);
-    }
+    scene.run(kSettleSeconds, k60Hz);
     hullPosition = tank->chassisNode->getPosition();
     hullRotation = tank->chassisNode->getRotation();
     angularVelocity = tank->angularVelocity;
     chassisVelocity = tank->chassisVelocity;
     for (int i = 0; i < Tank::kWheelCount; ++i) springLengths[i] = tank->suspensions[i]->lastLength;
-  }
-
-  ~DrivingTank() {
-    delete tank;
-    device->drop();
   }
 
   // Undrawn, the springs keep reading the same heights and the hull drifts off; put it
@@ -54,8 +40,7 @@ struct DrivingTank {
   DrivingTank(const DrivingTank&) = delete;
   DrivingTank& operator=(const DrivingTank&) = delete;
 
-  irr::IrrlichtDevice* device;
-  irr::scene::ISceneManager* smgr;
+  support::TankScene scene;
   Tank* tank;
   irr::core::vector3df hullPosition, hullRotation, angularVelocity, chassisVelocity;
   double springLengths[Tank::kWheelCount];  // m, the springs' memory
@@ -82,7 +67,7 @@ void timeSteps(benchmark::State& state, float dt) {
   if (allocations != 0) state.SkipWithError("the motion step allocated");
 }
 
-void BM_TankStep(benchmark::State& state) { timeSteps(state, kFrame); }
+void BM_TankStep(benchmark::State& state) { timeSteps(state, k60Hz); }
 BENCHMARK(BM_TankStep);
 
 void BM_TankLongFrame(benchmark::State& state) { timeSteps(state, kLongFrame); }

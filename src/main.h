@@ -2,10 +2,6 @@
 
 #include <irrlicht.h>
 
-#include <cstddef>
-#include <string>
-#include <vector>
-
 class Tank;
 
 // The program's globals: set once at start-up, read by the event receiver.
@@ -19,20 +15,3 @@ class MyEventReceiver : public irr::IEventReceiver {
   MyEventReceiver();
   bool OnEvent(const irr::SEvent& event) override;
 };
-
-constexpr std::size_t kStatusLength = 100;    // wide characters, terminator included
-constexpr std::size_t kCaptionLength = 1024;  // wide characters, terminator included
-
-// "Gear: %d | Speed: %.2f km/h | FPS: %d" with the speed given in m/s; cut to fit.
-void formatStatus(wchar_t (&text)[kStatusLength], int gear, double speed, int fps);
-// "Ferrox | (%s) (fps: %d)"; cut to fit.
-void formatCaption(wchar_t (&text)[kCaptionLength], const wchar_t* driverName, int fps);
-// Rewrites the window caption when the frame rate differs from the one shown;
-// true when it did.
-bool refreshCaption(irr::IrrlichtDevice* device, int fps, int& lastFPS);
-
-// When our ../media is not there from here, moves into the executable's directory.
-void enterMediaDirectory();
-// Every asset file the program needs that cannot be read or, given a device,
-// cannot be loaded by the engine. Empty when all are fine.
-std::vector<std::string> brokenAssets(irr::IrrlichtDevice* device);

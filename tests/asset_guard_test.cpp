@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "main.h"
+#include "assets.h"
+#include "support.h"
 
 namespace {
 
@@ -61,8 +62,7 @@ class DamagedMedia : public ::testing::Test {
                                        bool withDevice = true) {
     damage(fs::path("../media") / file);
     if (!withDevice) return brokenAssets(nullptr);
-    irr::IrrlichtDevice* nullDevice = irr::createDevice(irr::video::EDT_NULL);
-    nullDevice->getLogger()->setLogLevel(irr::ELL_NONE);
+    irr::IrrlichtDevice* nullDevice = support::createNullDevice();
     std::vector<std::string> broken = brokenAssets(nullDevice);
     nullDevice->drop();
     return broken;

@@ -7,52 +7,32 @@
 #include <string>
 
 #include "Tank.h"
+#include "assets.h"
+#include "support.h"
+#include "world.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_KEY_INPUT_EVENT;
-  event.KeyInput.Key = key;
-  event.KeyInput.PressedDown = down;
-  return event;
-}
+using support::keyEvent;
+using support::mouseEvent;
 
-irr::SEvent mouseEvent(irr::EMOUSE_INPUT_EVENT kind, int x, int y) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
-  event.MouseInput.Event = kind;
-  event.MouseInput.X = x;
-  event.MouseInput.Y = y;
-  return event;
-}
-
-// A tank on the null device, installed as the program's global tank.
+// A paused tank on the null device, installed as the program's global tank by each case.
 class Receiver : public ::testing::Test {
  protected:
-  void SetUp() override {
-    nullDevice = irr::createDevice(irr::video::EDT_NULL);
-    ASSERT_NE(nullDevice, nullptr);
-    nullDevice->getLogger()->setLogLevel(irr::ELL_NONE);
-    irr::scene::ISceneNode* root = nullDevice->getSceneManager()->addEmptySceneNode(nullptr, -1);
-    owned = new Tank(nullDevice, root);
-    quit = false;
-  }
+  void SetUp() override { quit = false; }
   void TearDown() override {
     tank = nullptr;
     quit = false;
-    delete owned;
-    nullDevice->drop();
   }
   void press(irr::EKEY_CODE key) {
     receiver.OnEvent(keyEvent(key, true));
     receiver.OnEvent(keyEvent(key, false));
   }
 
-  irr::IrrlichtDevice* nullDevice = nullptr;
-  Tank* owned = nullptr;
+  support::TankScene scene{false};
+  Tank* owned = scene.tank.get();
   MyEventReceiver receiver;
 };
 
@@ -60,7 +40,7 @@ TEST_F(Receiver, IgnoresEverythingBeforeTheTankExists) {
   tank = nullptr;
   receiver.OnEvent(keyEvent(irr::KEY_ESCAPE, true));
   receiver.OnEvent(keyEvent(irr::KEY_KEY_W, true));
-  receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED, 100, 50));
+  receiver.OnEvent(mouseEvent(100, 50));
   EXPECT_FALSE(quit);
   EXPECT_FALSE(owned->accelerating);
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(0, 0, 0));
@@ -132,10 +112,10 @@ TEST_F(Receiver, EscapeQuitsOnDownAndUpAndOtherKeysDoNothing) {
 
 TEST_F(Receiver, MousePositionSwingsTheCamera) {
   tank = owned;
-  receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED, 120, 45));
+  receiver.OnEvent(mouseEvent(120, 45));
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(45, 120, 0));
-  receiver.OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, 300, 300));
-  receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_WHEEL, 300, 300));
+  receiver.OnEvent(mouseEvent(300, 300, irr::EMIE_LMOUSE_PRESSED_DOWN));
+  receiver.OnEvent(mouseEvent(300, 300, irr::EMIE_MOUSE_WHEEL));
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(45, 120, 0));
 }
 
@@ -159,22 +139,58 @@ TEST(Caption, NamesTheDriverAndIsCutToItsBuffer) {
   EXPECT_EQ(std::wstring(text).rfind(L"Ferrox | (xxx", 0), 0u);
 }
 
-TEST(Caption, IsRewrittenOnlyWhenTheRateChanges) {
-  irr::IrrlichtDevice* nullDevice = irr::createDevice(irr::video::EDT_NULL);
-  nullDevice->getLogger()->setLogLevel(irr::ELL_NONE);
-  int lastFPS = -1;
-  EXPECT_TRUE(refreshCaption(nullDevice, 0, lastFPS));  // the first frame always writes
-  EXPECT_FALSE(refreshCaption(nullDevice, 0, lastFPS));
-  EXPECT_TRUE(refreshCaption(nullDevice, 60, lastFPS));
-  EXPECT_EQ(lastFPS, 60);
-  EXPECT_FALSE(refreshCaption(nullDevice, 60, lastFPS));
-  EXPECT_TRUE(refreshCaption(nullDevice, 59, lastFPS));
-  nullDevice->drop();
+// Each pass draws with the rate read at the end of the previous pass, then shows the new
+// rate in the caption and steps by its inverse; a rate of 0 steps nothing.
+TEST(FrameLoop, StatusShowsThePreviousRateTheCaptionTheCurrentAndRateZeroDoesNotStep) {
+  support::TankScene s;
+  s.tank->accelerate(true);
+  engine::Engine reference = s.tank->engine;
+  Frame frame(s.device, nullptr);
+  const struct {
+    int rate;              // measured after drawing
+    const wchar_t* shown;  // in the status line
+    bool captioned;        // caption rewritten
+  } passes[] = {{0, L"FPS: 0", true},
+                {0, L"FPS: 0", false},
+                {60, L"FPS: 0", true},
+                {60, L"FPS: 60", false},
+                {59, L"FPS: 60", true}};
+  for (const auto& p : passes) {
+    SCOPED_TRACE(p.rate);
+    frame.draw(*s.tank);
+    EXPECT_TRUE(std::wstring(frame.status()).find(p.shown) != std::wstring::npos);
+    EXPECT_EQ(frame.measure(p.rate), p.captioned);
+    EXPECT_EQ(frame.captionFPS(), p.rate);
+  }
+  // advance is measure and a step of exactly 1/rate.
+  frame.advance(*s.tank, 0);
+  EXPECT_EQ(s.tank->engine.getSpeed(), 0.0) << "a rate of 0 stepped";
+  frame.advance(*s.tank, 50);
+  bool on = true, off = false;
+  float dt = 1.0f / 50.0f;
+  reference.calculateAcceleration(on, off, dt);
+  EXPECT_EQ(s.tank->engine.getSpeed(), reference.getSpeed());
+}
+
+// Escape arrives inside run(): that pass is still drawn, captioned and stepped. A closed
+// window ends the loop before anything more is drawn or stepped.
+TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowEndsTheLoopAtOnce) {
+  for (bool closed : {false, true}) {
+    support::TankScene s;
+    s.tank->accelerate(true);
+    Frame frame(s.device, nullptr);
+    quit = true;
+    if (closed) s.device->closeDevice();
+    runFrameLoop(s.device, frame, *s.tank);
+    quit = false;
+    EXPECT_EQ(frame.captionFPS(), closed ? -1 : s.device->getVideoDriver()->getFPS());
+    EXPECT_EQ(std::wstring(frame.status()).empty(), closed);
+    EXPECT_EQ(s.tank->engine.getSpeed() > 0.0, !closed);
+  }
 }
 
 TEST(Assets, AllLoadFromBesideTheProgramAndEveryMissingOneIsNamed) {
-  irr::IrrlichtDevice* nullDevice = irr::createDevice(irr::video::EDT_NULL);
-  nullDevice->getLogger()->setLogLevel(irr::ELL_NONE);
+  irr::IrrlichtDevice* nullDevice = support::createNullDevice();
   EXPECT_TRUE(brokenAssets(nullDevice).empty());  // tests run from bin/
 
   const fs::path home = fs::current_path();
@@ -183,7 +199,7 @@ TEST(Assets, AllLoadFromBesideTheProgramAndEveryMissingOneIsNamed) {
   fs::current_path(empty);
   const std::vector<std::string> missing = brokenAssets(nullDevice);
   fs::current_path(home);
-  EXPECT_EQ(missing.size(), 18u);
+  EXPECT_EQ(missing.size(), kAssetCount);
   EXPECT_EQ(missing.front(), "../media/env/mark2.3ds");
   nullDevice->drop();
 }

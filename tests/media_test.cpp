@@ -9,6 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "assets.h"
+#include "support.h"
+
 using namespace irr;
 
 namespace {
@@ -29,17 +32,11 @@ const char* const kTextures[] = {
     "../media/skybox/dream_rt.jpg", "../media/skybox/dream_lt.jpg", "../media/skybox/dream_ft.jpg",
     "../media/skybox/dream_bk.jpg", "../media/brickwall.jpg",       "../media/tank/kamo.jpg",
     "../media/tank/metalox.jpg",    "../media/tank/rust3.jpg"};
-const char* const kFont = "../media/fontkorvenblatt.bmp";
 
 // One null device for the suite: the engine's loaders without a window.
 class Media : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    SIrrlichtCreationParameters params;
-    params.DriverType = video::EDT_NULL;
-    params.LoggingLevel = ELL_NONE;
-    device_ = createDeviceEx(params);
-  }
+  static void SetUpTestSuite() { device_ = support::createNullDevice(); }
   static void TearDownTestSuite() { device_->drop(); }
 
   static scene::IMesh* mesh(const char* path) {

@@ -3,19 +3,17 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include "support.h"
+
 namespace {
 
-constexpr float kRateTol = 1e-3f;      // deg/s
-constexpr float kAngleTol = 1e-3f;     // deg
-constexpr float k60Hz = 1.0f / 60.0f;  // s
+constexpr float kRateTol = 1e-3f;   // deg/s
+constexpr float kAngleTol = 1e-3f;  // deg
+using support::k60Hz;
 
 // A turret on an empty node of a null device, stepped on its own.
 struct TurretScene {
-  TurretScene() {
-    irr::SIrrlichtCreationParameters params;
-    params.DriverType = irr::video::EDT_NULL;
-    params.LoggingLevel = irr::ELL_NONE;
-    device = irr::createDeviceEx(params);
+  TurretScene() : device(support::createNullDevice()) {
     turret = turret::Turret(device, device->getSceneManager()->addEmptySceneNode());
   }
   ~TurretScene() { device->drop(); }

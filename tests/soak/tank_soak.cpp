@@ -14,21 +14,24 @@
 
 #include "Tank.h"
 #include "main.h"
+#include "support.h"
 
 namespace {
 
 using irr::core::vector3df;
+using support::firstNonFinite;
+using support::keyEvent;
+using support::mouseEvent;
 
 long steps = 1000000;
 
 constexpr unsigned kSeed = 20240;
-constexpr float kShortestFrame = 0.001f;      // s
-constexpr float kLongestFrame = 1.0f;         // s
-constexpr int kWindowWidth = 1024;            // px, where the mouse can be
-constexpr int kWindowHeight = 768;            // px
-constexpr float kSettleFrame = 1.0f / 60.0f;  // s
-constexpr float kBrakeSeconds = 60.0f;        // s: the brake stops any speed the soak left
-constexpr float kRestSeconds = 20.0f;         // s: then the hull comes to rest
+constexpr float kShortestFrame = 0.001f;  // s
+constexpr float kLongestFrame = 1.0f;     // s
+constexpr int kWindowWidth = 1024;        // px, where the mouse can be
+constexpr int kWindowHeight = 768;        // px
+constexpr float kBrakeSeconds = 60.0f;    // s: the brake stops any speed the soak left
+constexpr float kRestSeconds = 20.0f;     // s: then the hull comes to rest
 
 constexpr float kRestHullY = -0.081657f;  // m: mounts 0.75 + 589200 / (14 x 250000) up
 constexpr float kRestHeightTol = 1e-4f;   // m
@@ -43,55 +46,6 @@ const irr::EKEY_CODE kTableKeys[] = {
 };
 constexpr int kKeyCount = sizeof kTableKeys / sizeof kTableKeys[0];
 
-irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_KEY_INPUT_EVENT;
-  event.KeyInput.Key = key;
-  event.KeyInput.PressedDown = down;
-  return event;
-}
-
-irr::SEvent mouseEvent(int x, int y) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
-  event.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
-  event.MouseInput.X = x;
-  event.MouseInput.Y = y;
-  return event;
-}
-
-bool finite(float v) { return std::isfinite(v); }
-bool finite(double v) { return std::isfinite(v); }
-bool finite(const vector3df& v) { return finite(v.X) && finite(v.Y) && finite(v.Z); }
-
-// Every node of the rig below `node`: its own transform and the one drawing computed.
-bool finiteSubtree(irr::scene::ISceneNode* node) {
-  if (!finite(node->getPosition()) || !finite(node->getRotation()) || !finite(node->getScale()))
-    return false;
-  const irr::core::matrix4& world = node->getAbsoluteTransformation();
-  for (int i = 0; i < 16; ++i)
-    if (!finite(world[i])) return false;
-  for (irr::scene::ISceneNode* child : node->getChildren())
-    if (!finiteSubtree(child)) return false;
-  return true;
-}
-
-// Which part of the tank holds a NaN or an infinity; empty when none does.
-std::string firstNonFinite(Tank& t) {
-  const engine::Engine& e = t.engine;
-  if (!finite(e.acceleration) || !finite(e.speed) || !finite(e.force) || !finite(e.rpm) ||
-      !finite(e.torque) || !finite(e.brakeDamping))
-    return "engine";
-  if (!finite(t.turret.traverseRate) || !finite(t.turret.shotCharge)) return "turret";
-  if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
-  for (const suspension::Suspension* s : t.suspensions)
-    if (!finite(s->restLength) || !finite(s->springForce) || !finite(s->lastLength))
-      return "a spring";
-  if (!finite(t.camera->getTarget())) return "camera target";
-  if (!finiteSubtree(t.rootNode)) return "a node transform";
-  return "";
-}
-
 // An angle in degrees, turned into (-180, 180].
 float normalised(float degrees) {
   float a = std::fmod(degrees, kFullTurn);
@@ -101,12 +55,8 @@ float normalised(float degrees) {
 }
 
 TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRest) {
-  irr::SIrrlichtCreationParameters params;
-  params.DriverType = irr::video::EDT_NULL;
-  params.LoggingLevel = irr::ELL_NONE;
-  irr::IrrlichtDevice* nullDevice = irr::createDeviceEx(params);
-  irr::scene::ISceneManager* smgr = nullDevice->getSceneManager();
-  Tank soaked(nullDevice, smgr->addEmptySceneNode());
+  support::TankScene scene(false);
+  Tank& soaked = *scene.tank;
   tank = &soaked;     // the receiver drives the program's global tank
   std::srand(kSeed);  // the jump's wheel, seeded from the clock by the tank
   MyEventReceiver receiver;
@@ -131,8 +81,7 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
     } else {
       receiver.OnEvent(keyEvent(kTableKeys[c / 2], c % 2 == 0));
     }
-    smgr->drawAll();  // as the frame loop does: it refreshes the heights the springs read
-    soaked.calculatePosition(frame(random));
+    scene.frame(frame(random));  // drawn first, as the frame loop does
     what = firstNonFinite(soaked);
     if (!what.empty()) failedAt = step;
     if (!soaked.paused) ++moving;
@@ -151,15 +100,9 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
   for (irr::EKEY_CODE key : kTableKeys) receiver.OnEvent(keyEvent(key, false));
   if (soaked.paused) soaked.pause();
   receiver.OnEvent(keyEvent(irr::KEY_KEY_S, true));
-  for (long i = 0; i < std::lround(kBrakeSeconds / kSettleFrame); ++i) {
-    smgr->drawAll();
-    soaked.calculatePosition(kSettleFrame);
-  }
+  scene.run(kBrakeSeconds, support::k60Hz);
   receiver.OnEvent(keyEvent(irr::KEY_KEY_S, false));
-  for (long i = 0; i < std::lround(kRestSeconds / kSettleFrame); ++i) {
-    smgr->drawAll();
-    soaked.calculatePosition(kSettleFrame);
-  }
+  scene.run(kRestSeconds, support::k60Hz);
   ASSERT_EQ(firstNonFinite(soaked), "");
   const vector3df hull = soaked.chassisNode->getPosition();
   const vector3df tilt = soaked.chassisNode->getRotation();
@@ -168,7 +111,6 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
   EXPECT_NEAR(normalised(tilt.Z), 0.0f, kRestTiltTol);
 
   tank = nullptr;
-  nullDevice->drop();
 }
 
 }  // namespace

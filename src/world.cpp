@@ -1,0 +1,117 @@
+#include "world.h"
+
+#include <cwchar>
+
+#include "Tank.h"
+#include "assets.h"
+#include "main.h"
+
+namespace {
+
+using irr::core::vector3df;
+
+constexpr float kGroundScale = 10.0f;
+constexpr int kCubeCount = 50;
+constexpr int kCubeSpacing = 10;   // m along +Z
+constexpr float kCubeSize = 1.0f;  // m
+constexpr float kCubeX = 5.0f;     // m
+constexpr float kCubeY = 1.0f;     // m
+constexpr double kKmhPerMps = 3.6;
+
+const irr::video::SColor kClearColour(250, 90, 90, 156);
+const irr::video::SColor kStatusColour(255, 255, 255, 255);
+const irr::core::rect<irr::s32> kStatusRect(10, 10, 300, 50);  // px
+
+void buildWorld(irr::scene::ISceneManager* smgr, irr::video::IVideoDriver* driver) {
+  irr::scene::IAnimatedMeshSceneNode* ground =
+      smgr->addAnimatedMeshSceneNode(smgr->getMesh(kGroundMesh), nullptr, -1, vector3df(0, 0, 0),
+                                     vector3df(0, 0, 0), vector3df(1, 1, 1));
+  ground->setMaterialFlag(irr::video::EMF_LIGHTING, false);
+  ground->setMaterialTexture(0, driver->getTexture(kGroundTexture));
+  ground->setScale(vector3df(kGroundScale, kGroundScale, kGroundScale));
+
+  // The left face shows the _rt image and the right face the _lt one.
+  smgr->addSkyBoxSceneNode(driver->getTexture(kSkyUp), driver->getTexture(kSkyDown),
+                           driver->getTexture(kSkyRight), driver->getTexture(kSkyLeft),
+                           driver->getTexture(kSkyFront), driver->getTexture(kSkyBack), nullptr,
+                           -1);
+
+  for (int i = 0; i < kCubeCount; ++i) {
+    irr::scene::ISceneNode* cube = smgr->addCubeSceneNode(
+        kCubeSize, nullptr, -1, vector3df(0, 0, 0), vector3df(0, 0, 0), vector3df(1, 1, 1));
+    cube->setPosition(vector3df(kCubeX, kCubeY, static_cast<float>(kCubeSpacing * i)));
+    cube->setMaterialTexture(0, driver->getTexture(kCubeTexture));
+    // Lit by nothing, the default lit material would draw the bricks black.
+    cube->setMaterialFlag(irr::video::EMF_LIGHTING, false);
+  }
+}
+
+// Keeps a formatted wide text terminated even when the formatter had to cut it.
+template <std::size_t N>
+void terminate(wchar_t (&text)[N]) {
+  text[N - 1] = L'\0';
+}
+
+}  // namespace
+
+Tank* buildScene(irr::IrrlichtDevice* device) {
+  irr::scene::ISceneManager* smgr = device->getSceneManager();
+  irr::scene::ISceneNode* tankRoot = smgr->addEmptySceneNode(nullptr, -1);
+  tankRoot->setPosition(vector3df(0, 0, 0));
+  tank = new Tank(device, tankRoot);
+  buildWorld(smgr, device->getVideoDriver());
+  return tank;
+}
+
+void formatStatus(wchar_t (&text)[kStatusLength], int gear, double speed, int fps) {
+  std::swprintf(text, kStatusLength, L"Gear: %d | Speed: %.2f km/h | FPS: %d", gear,
+                speed * kKmhPerMps, fps);
+  terminate(text);
+}
+
+void formatCaption(wchar_t (&text)[kCaptionLength], const wchar_t* driverName, int fps) {
+  // %ls: the driver's name is a wide string.
+  std::swprintf(text, kCaptionLength, L"Ferrox | (%ls) (fps: %d)", driverName, fps);
+  terminate(text);
+}
+
+Frame::Frame(irr::IrrlichtDevice* device, irr::gui::IGUIFont* font)
+    : device_(device),
+      driver_(device->getVideoDriver()),
+      smgr_(device->getSceneManager()),
+      font_(font) {}
+
+void Frame::draw(const Tank& tank) {
+  driver_->beginScene(true, true, kClearColour);
+  smgr_->drawAll();
+  formatStatus(status_, tank.engine.getGear(), tank.engine.getSpeed(), fps_);
+  if (font_ != nullptr) font_->draw(status_, kStatusRect, kStatusColour, false, false, nullptr);
+  driver_->endScene();
+}
+
+bool Frame::measure(int rate) {
+  fps_ = rate;
+  if (fps_ == lastFPS_) return false;
+  wchar_t caption[kCaptionLength];
+  formatCaption(caption, driver_->getName(), fps_);
+  device_->setWindowCaption(caption);
+  lastFPS_ = fps_;
+  return true;
+}
+
+void Frame::advance(Tank& tank, int rate) {
+  measure(rate);
+  if (fps_ != 0) tank.calculatePosition(1.0f / static_cast<float>(fps_));
+}
+
+void Frame::pass(Tank& tank) {
+  draw(tank);
+  advance(tank, driver_->getFPS());
+}
+
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank) {
+  while (device->run()) {
+    frame.pass(tank);
+    if (quit) break;
+  }
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <cstddef>
+
+class Tank;
+
+// The tank on a root node of its own at the origin, stored in the global `tank` (from then
+// on the receiver drives it), then the world around it: the ground, the sky box and the row
+// of cubes. The scene manager owns every node; the tank lives until the process ends.
+Tank* buildScene(irr::IrrlichtDevice* device);
+
+constexpr std::size_t kStatusLength = 100;    // wide characters, terminator included
+constexpr std::size_t kCaptionLength = 1024;  // wide characters, terminator included
+
+// "Gear: %d | Speed: %.2f km/h | FPS: %d" with the speed given in m/s; cut to fit.
+void formatStatus(wchar_t (&text)[kStatusLength], int gear, double speed, int fps);
+// "Ferrox | (%s) (fps: %d)"; cut to fit.
+void formatCaption(wchar_t (&text)[kCaptionLength], const wchar_t* driverName, int fps);
+
+// The frame loop's state from one pass to the next, and the parts of a pass.
+class Frame {
+ public:
+  // With a null font the status line is not drawn.
+  Frame(irr::IrrlichtDevice* device, irr::gui::IGUIFont* font);
+
+  // Clears, draws the scene (which refreshes the nodes' world positions) and the status
+  // line: the tank's gear and speed, and the rate read at the end of the previous pass.
+  void draw(const Tank& tank);
+  // Takes the rate measured after drawing and rewrites the caption when it changed;
+  // true when it did.
+  bool measure(int rate);
+  // measure, then one step of 1/rate seconds; none while the rate is 0.
+  void advance(Tank& tank, int rate);
+  // One whole pass: draw, then advance by the driver's rate.
+  void pass(Tank& tank);
+
+  int fps() const { return fps_; }
+  int captionFPS() const { return lastFPS_; }  // -1 before the first caption
+  const wchar_t* status() const { return status_; }
+
+ private:
+  irr::IrrlichtDevice* device_;
+  irr::video::IVideoDriver* driver_;
+  irr::scene::ISceneManager* smgr_;
+  irr::gui::IGUIFont* font_;
+  int fps_ = 0;
+  int lastFPS_ = -1;
+  wchar_t status_[kStatusLength] = {};
+};
+
+// Passes until the device stops running (the window closed) or `quit` is set; the pass in
+// which Escape arrived is still drawn and stepped.
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank);

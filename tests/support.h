@@ -1,0 +1,111 @@
+// What the unit tests, the soak and the benchmarks share: a null device, a tank scene on
+// it, the receiver's events and finiteness checks.
+#pragma once
+
+#include <irrlicht.h>
+
+#include <cmath>
+#include <memory>
+#include <string>
+
+#include "Tank.h"
+
+namespace support {
+
+constexpr float k60Hz = 1.0f / 60.0f;    // s, a common frame
+constexpr float kSettleSeconds = 10.0f;  // s: a new tank rests on its springs well before
+
+// The engine's loaders and scene graph without a window; quiet.
+inline irr::IrrlichtDevice* createNullDevice() {
+  irr::SIrrlichtCreationParameters params;
+  params.DriverType = irr::video::EDT_NULL;
+  params.LoggingLevel = irr::ELL_NONE;
+  return irr::createDeviceEx(params);
+}
+
+// A tank on an empty root node of a null device, driven as the frame loop drives it.
+struct TankScene {
+  explicit TankScene(bool started = true,
+                     irr::core::vector3df rootPosition = irr::core::vector3df(0, 0, 0))
+      : device(createNullDevice()), smgr(device->getSceneManager()) {
+    root = smgr->addEmptySceneNode();
+    root->setPosition(rootPosition);
+    root->updateAbsolutePosition();
+    tank = std::make_unique<Tank>(device, root);
+    if (started) tank->pause();  // a new tank is paused
+  }
+  ~TankScene() {
+    tank.reset();
+    device->drop();
+  }
+  TankScene(const TankScene&) = delete;
+  TankScene& operator=(const TankScene&) = delete;
+
+  // Draw (which refreshes world positions), then step.
+  void frame(float dt) {
+    smgr->drawAll();
+    tank->calculatePosition(dt);
+  }
+  void run(float seconds, float dt) {
+    for (long i = 0, n = std::lround(seconds / dt); i < n; ++i) frame(dt);
+  }
+  void settle() { run(kSettleSeconds, k60Hz); }
+  float mountHeight(int i) const { return tank->suspensionNodes[i]->getAbsolutePosition().Y; }
+
+  irr::IrrlichtDevice* device;
+  irr::scene::ISceneManager* smgr;
+  irr::scene::ISceneNode* root;
+  std::unique_ptr<Tank> tank;
+};
+
+inline irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
+  irr::SEvent event = {};
+  event.EventType = irr::EET_KEY_INPUT_EVENT;
+  event.KeyInput.Key = key;
+  event.KeyInput.PressedDown = down;
+  return event;
+}
+
+inline irr::SEvent mouseEvent(int x, int y, irr::EMOUSE_INPUT_EVENT kind = irr::EMIE_MOUSE_MOVED) {
+  irr::SEvent event = {};
+  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+  event.MouseInput.Event = kind;
+  event.MouseInput.X = x;
+  event.MouseInput.Y = y;
+  return event;
+}
+
+inline bool finite(double v) { return std::isfinite(v); }
+inline bool finite(const irr::core::vector3df& v) {
+  return finite(v.X) && finite(v.Y) && finite(v.Z);
+}
+
+// Every node of the rig below `node`: its own transform and the one drawing computed.
+inline bool finiteSubtree(irr::scene::ISceneNode* node) {
+  if (!finite(node->getPosition()) || !finite(node->getRotation()) || !finite(node->getScale()))
+    return false;
+  const irr::core::matrix4& world = node->getAbsoluteTransformation();
+  for (int i = 0; i < 16; ++i)
+    if (!finite(world[i])) return false;
+  for (irr::scene::ISceneNode* child : node->getChildren())
+    if (!finiteSubtree(child)) return false;
+  return true;
+}
+
+// Which part of the tank holds a NaN or an infinity; empty when none does.
+inline std::string firstNonFinite(Tank& t) {
+  const engine::Engine& e = t.engine;
+  if (!finite(e.acceleration) || !finite(e.speed) || !finite(e.force) || !finite(e.rpm) ||
+      !finite(e.torque) || !finite(e.brakeDamping))
+    return "engine";
+  if (!finite(t.turret.traverseRate) || !finite(t.turret.shotCharge)) return "turret";
+  if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
+  for (const suspension::Suspension* s : t.suspensions)
+    if (!finite(s->restLength) || !finite(s->springForce) || !finite(s->lastLength))
+      return "a spring";
+  if (!finite(t.camera->getTarget())) return "camera target";
+  if (!finiteSubtree(t.rootNode)) return "a node transform";
+  return "";
+}
+
+}  // namespace support

@@ -2,7 +2,8 @@
 # Frame rate of the program against a bare Irrlicht loop drawing the same scene, in one
 # Xvfb with Mesa's software OpenGL. The bare loop is the viewer with --chase: the program's
 # own start-up (assets loaded in its order, its tank, its world, its window and camera),
-# then a frame loop without simulation or text; with --text 1 it draws the status line too,
+# then the program's own frame without the simulation step and without the status line;
+# with --text 1 it draws the status line too,
 # which isolates the simulation's cost: llvmpipe draws a frame that ends in a 2D draw
 # faster than one that does not, so the text alone moves the rate. Frames are counted from
 # outside by a preloaded glXSwapBuffers wrapper, alike for all; the program's tank is
@@ -17,96 +18,66 @@
 #                     [seconds per run, default 3] [rounds, default 6]
 set -euo pipefail
 
-program=$(readlink -f "$1")
+source "$(dirname "$0")/../tests/e2e/window.sh"
+window_init framerate "$1"
 viewer=$(readlink -f "$2")
 counter=$(readlink -f "$3")
 seconds=${4:-3}
 rounds=${5:-6}
 warmup=2  # s after the first frame, before counting
-bindir=$(dirname "$program")
-work=$(mktemp -d)
-source "$(dirname "$0")/../tests/e2e/display.sh"
-run_pid=""
 
-cleanup() {
-  [ -n "$run_pid" ] && kill -9 "$run_pid" 2>/dev/null || true
-  stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "framerate: $*" >&2
-  # The engine logs to standard output: its last words say why a window did not open.
-  [ -f "$work/run.out" ] && grep -v '^Loaded' "$work/run.out" | tail -n 5 | sed 's/^/  engine: /' >&2
-  exit 1
-}
-
-# Starts $2... in the program's directory, where ../media resolves, with the frame counter
-# preloaded, writing its figures to $1.
-launch() {
+# Starts $2... with the frame counter preloaded, writing its figures to $1.
+launch_counted() {
   local out=$1
   shift
   rm -f "$out"
-  (cd "$bindir" && exec env LIBGL_ALWAYS_SOFTWARE=1 LD_PRELOAD="$counter" \
-    FERROX_FRAMES_OUT="$out" FERROX_FRAMES_WARMUP="$warmup" FERROX_FRAMES_SECONDS="$seconds" \
-    FERROX_LAUNCH_NS="$(date +%s%N)" "$@" >"$work/run.out" 2>"$work/run.err") &
-  run_pid=$!
+  launch LD_PRELOAD="$counter" FERROX_FRAMES_OUT="$out" FERROX_FRAMES_WARMUP="$warmup" \
+    FERROX_FRAMES_SECONDS="$seconds" FERROX_LAUNCH_NS="$(date +%s%N)" "$@"
 }
 
 # Waits for the counter's figures in $1 while the run is alive.
 await_figures() {
   local deadline=$((SECONDS + warmup + seconds + 60))
   until [ -s "$1" ]; do
-    kill -0 "$run_pid" 2>/dev/null || fail "$(basename "$1" .txt) ended early: $(tail -3 "$work/run.err")"
+    kill -0 "$game_pid" 2>/dev/null || fail "$(basename "$1" .txt) ended early"
     [ $SECONDS -lt $deadline ] || fail "no figures from $(basename "$1" .txt)"
     sleep 0.1
   done
 }
 
 # Waits for the run to end and requires exit code 0.
-await_exit() {
-  local code=0
-  wait "$run_pid" || code=$?
-  run_pid=""
-  [ "$code" = 0 ] || fail "$1 exited with $code: $(tail -3 "$work/run.err")"
+await_success() {
+  await_exit 60
+  [ "$exit_code" = 0 ] || fail "$1 exited with $exit_code"
 }
-
-shot_view() { import -window root "$work/$1.png"; }
 
 # Runs one side ($1: program, bare or text) for round $2, figures in $work/<side>.<round>.txt.
 measure() {
   local side=$1 round=$2 out="$work/$1.$2.txt" window=""
   case "$side" in
-    program) launch "$out" "$program" ;;
-    bare) launch "$out" "$viewer" --chase "$pivot" --frames 0 --seconds $((warmup + seconds + 2)) ;;
-    text) launch "$out" "$viewer" --chase "$pivot" --text 1 --frames 0 \
+    program) launch_counted "$out" "$program" ;;
+    bare) launch_counted "$out" "$viewer" --chase "$pivot" --frames 0 \
+      --seconds $((warmup + seconds + 2)) ;;
+    text) launch_counted "$out" "$viewer" --chase "$pivot" --text 1 --frames 0 \
       --seconds $((warmup + seconds + 2)) ;;
   esac
   if [ "$side" = program ]; then
-    # The caption appears after the first frame, the tank built.
-    for _ in $(seq 100); do
-      window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
-      [ -n "$window" ] && break
-      kill -0 "$run_pid" 2>/dev/null || fail "ferrox ended early: $(tail -3 "$work/run.err")"
-      sleep 0.05
-    done
-    [ -n "$window" ] || fail "no window from ferrox"
+    await_window  # its caption appears after the first frame, the tank built
     if [ -z "$pivot" ]; then
       # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
       eval "$(xdotool getmouselocation --shell)"
       pivot="$Y,$X"
     fi
-    [ "$round" = 1 ] && shot_view program  # paused, as the baselines stand
+    [ "$round" = 1 ] && shot program  # paused, as the baselines stand
     xdotool key space  # the simulation runs from here on, long before the count starts
   fi
   await_figures "$out"
   if [ "$side" = program ]; then
     xdotool key Escape
-    await_exit ferrox
+    await_success ferrox
   else
-    [ "$round" = 1 ] && shot_view "$side"
-    await_exit ferrox_viewer
+    [ "$round" = 1 ] && shot "$side"
+    await_success ferrox_viewer
   fi
 }
 
@@ -141,14 +112,11 @@ for round in $(seq "$rounds"); do
 done
 
 # Each baseline drew the program's picture: only the status text (top left) may differ.
-differ() {
-  convert "$work/$1.png" -fill black -draw 'rectangle 0,0 320,60' "$work/$1.masked.png"
-  { compare -metric AE -fuzz 8% "$work/program.masked.png" "$work/$1.masked.png" null: 2>&1 ||
-    true; } | awk '{ printf "%d", $1 }'
-}
-convert "$work/program.png" -fill black -draw 'rectangle 0,0 320,60' "$work/program.masked.png"
-bare_differ=$(differ bare)
-text_differ=$(differ text)
+for side in program bare text; do
+  convert "$work/$side.png" -fill black -draw 'rectangle 0,0 320,60' "$work/$side.masked.png"
+done
+bare_differ=$(pixels_changed program.masked bare.masked)
+text_differ=$(pixels_changed program.masked text.masked)
 
 read -r p_fps p_se <<<"$(values fps program | mean)"
 read -r b_fps b_se <<<"$(values fps bare | mean)"

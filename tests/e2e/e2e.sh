@@ -1,19 +1,28 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real program in a real X window (Xvfb, software OpenGL),
-# driven by real X key and mouse events. Escape after a flood of events, the mouse's
-# camera and every missing or damaged asset are hard_use.sh's.
-# Usage: e2e.sh <case> <path to bin/ferrox> <close-window tool> <text-extent tool>
+# driven by real X key and mouse events:
+#   scene      the caption, the drawn scene and its status line
+#   drive      Space and W: the status line changes and the chase camera follows the tank
+#   close      the window's close request: exit 0
+#   nodisplay  no display: exit 1 at once, saying why
+#   flood      10,000 random key and mouse events from the key table, then Escape: exit 0
+#   badinput   no media: every file of media/ named; then every asset in turn cut to half,
+#              replaced by garbage, made unreadable or replaced by a directory: exit 1
+#              naming that file, never a crash or a hang
+# Usage: e2e.sh <case> <path to bin/ferrox> <close-window tool>
 set -euo pipefail
 source "$(dirname "$0")/window.sh"
 window_init "$1" "$2"
 close_window=$3
-text_extent=$4
 
-# The white (text) pixels of a rectangle of a screenshot, as a bitmap.
-text_mask() {  # shot width height x y out
-  convert "$work/$1.png" -crop "$2x$3+$4+$5" +repage -channel RGB -threshold 96% -separate \
-    -evaluate-sequence min "$work/$6.png"
-}
+readonly kFloodEvents=10000
+readonly kFloodSeed=6
+readonly kGarbageSeed=7
+readonly kMouseShare=5  # one event in this many is a mouse move
+readonly kFloodChangedPixels=20000  # of 786432: the view has turned
+# Every key of the key table but Escape, as xdotool names them.
+readonly kTableKeys=(w s a d q e j l i k v space c r)
+
 
 case "$label" in
   scene)
@@ -26,8 +35,8 @@ case "$label" in
     shot scene
     colours=$(convert "$work/scene.png" -format %k info:)
     [ "$colours" -ge 1000 ] || fail "only $colours colours on screen"
-    text_mask scene 290 40 10 10 status
-    white=$(convert "$work/status.png" -format '%[fx:int(mean*w*h+0.5)]' info:)
+    white=$(convert "$work/scene.png" -crop 290x40+10+10 +repage -channel RGB -threshold 96% \
+      -separate -evaluate-sequence min -format '%[fx:int(mean*w*h+0.5)]' info:)
     [ "$white" -ge 150 ] || fail "only $white white pixels in the status rectangle"
     echo "caption: $caption; colours: $colours, white status pixels: $white"
     ;;
@@ -36,26 +45,18 @@ case "$label" in
     start_display
     start_game
     sleep 2
-    # The speed field ends where "Gear: 1 | Speed: 0.00" ends; the frame rate lies beyond it.
-    speed_end=$(cd "$bindir" && "$text_extent" "Gear: 1 | Speed: 0.00" | tail -n 1)
-    for name in paused paused2; do
-      shot $name
-      text_mask $name $((speed_end + 10)) 40 10 10 $name.text
-      sleep 1
-    done
-    same=$(pixels_changed paused.text paused2.text)
-    [ "$same" = "0" ] || fail "the speed field changed while paused ($same pixels)"
+    shot paused
     xdotool key space
     xdotool keydown w
     sleep 3
     xdotool keyup w
     shot driven
-    text_mask driven $((speed_end + 10)) 40 10 10 driven.text
-    status=$(pixels_changed paused.text driven.text)
-    [ "$status" -gt 0 ] || fail "the speed field did not change"
+    # The status line's figures and the view below it: the chase camera follows the tank.
+    status=$(pixels_changed paused driven 290x40+10+10)
+    [ "$status" -gt 0 ] || fail "the status line did not change"
     view=$(pixels_changed paused driven 1024x700+0+60)
     [ "$view" -ge 20000 ] || fail "the view hardly changed ($view pixels)"
-    echo "speed field: $status pixels changed; view: $view pixels changed"
+    echo "status line: $status pixels changed; view: $view pixels changed"
     ;;
 
   close)
@@ -77,6 +78,108 @@ case "$label" in
       fail "no message saying why"
     [ "$elapsed_ms" -le 1000 ] || fail "took $elapsed_ms ms to give up"
     echo "exit 1 in $elapsed_ms ms: $(cat "$work/game.err")"
+    ;;
+
+  flood)
+    start_display
+    start_game
+
+    # Seeded: key downs and ups of every table key, mouse moves anywhere in the window.
+    LC_ALL=C awk -v n="$kFloodEvents" -v seed="$kFloodSeed" -v mouse="$kMouseShare" \
+      -v keys="${kTableKeys[*]}" 'BEGIN {
+        srand(seed); count = split(keys, key, " ")
+        for (i = 0; i < n; i++) {
+          if (int(rand() * mouse) == 0) {
+            printf "mousemove %d %d\n", int(rand() * 1024), int(rand() * 768)
+          } else {
+            printf "%s --delay 0 %s\n", rand() < 0.5 ? "keydown" : "keyup", key[1 + int(rand() * count)]
+          }
+        }
+      }' >"$work/flood.xdo"
+    [ "$(wc -l <"$work/flood.xdo")" = "$kFloodEvents" ] || fail "the flood script is short"
+    sleep 1
+    shot before
+    start=$SECONDS
+    xdotool - <"$work/flood.xdo" || fail "xdotool could not send the flood"
+    sent_in=$((SECONDS - start))
+    kill -0 "$game_pid" 2>/dev/null || fail "the game died in the flood"
+    # Still drawing: the caption keeps its form.
+    caption=$(xdotool getwindowname "$window") || fail "the window is gone"
+    [[ "$caption" =~ ^Ferrox\ \|\ \(.+\)\ \(fps:\ [0-9]+\)$ ]] || fail "caption '$caption'"
+    # The flood reached the game: at the least the mouse swung the camera.
+    sleep 1
+    shot after
+    changed=$(pixels_changed before after)
+    [ "$changed" -ge "$kFloodChangedPixels" ] || fail "the view hardly changed ($changed pixels)"
+
+    xdotool keyup --delay 0 "${kTableKeys[@]}"
+    xdotool key Escape
+    await_exit 15
+    [ "$exit_code" = 0 ] || fail "exit code $exit_code after the flood and Escape"
+    no_crash_report || fail "a crash report"
+    echo "$kFloodEvents events sent in ${sent_in} s, $changed pixels changed; then Escape: exit 0"
+    ;;
+
+  badinput)
+    start_display
+    tree="$work/tree"
+    mkdir -p "$tree/bin"
+    cp "$program" "$tree/bin/ferrox"
+    # With no media, the program exits 1 naming every file of media/, and only those.
+    code=0
+    (cd "$tree/bin" && ./ferrox >"$work/game.out" 2>"$work/game.err") || code=$?
+    [ "$code" = 1 ] || fail "exit code $code without media"
+    mapfile -t assets < <(sed -n 's|^ferrox: cannot read \.\./media/||p' "$work/game.err" | sort)
+    [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
+      fail "named without media: ${assets[*]}"
+    cp -r "$bindir/../media/." "$tree/media"
+
+    # As root, permissions do not stop reading: the unreadable runs drop to nobody.
+    as_reader=()
+    if [ "$(id -u)" = 0 ]; then
+      as_reader=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+      chmod 755 "$work" && chmod -R a+rX "$tree"
+      "${as_reader[@]}" true || fail "cannot drop to nobody for the unreadable runs"
+    fi
+
+    damage() {  # kind, path
+      local size
+      size=$(stat -c %s "$2")
+      case "$1" in
+        half) truncate -s $((size / 2)) "$2" ;;
+        garbage)
+          LC_ALL=C awk -v n="$size" -v seed="$kGarbageSeed" \
+            'BEGIN { srand(seed); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }' >"$2" ;;
+        unreadable) chmod 000 "$2" ;;
+        directory) rm "$2" && mkdir "$2" ;;
+      esac
+    }
+
+    runs=0
+    refused_at_load=0  # after the window opened, by the guard or the engine's loader
+    for asset in "${assets[@]}"; do
+      for kind in half garbage unreadable directory; do
+        path="$tree/media/$asset"
+        damage "$kind" "$path"
+        runner=()
+        [ "$kind" = unreadable ] && runner=("${as_reader[@]}")
+        code=0
+        (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 "${runner[@]}" ./ferrox \
+          >"$work/game.out" 2>"$work/game.err") || code=$?
+        [ "$code" != 124 ] || fail "$asset $kind: the program took it and ran"
+        [ "$code" = 1 ] || fail "$asset $kind: exit code $code"
+        no_crash_report || fail "$asset $kind: a crash report"
+        grep -q -F "../media/$asset" "$work/game.err" || fail "$asset $kind: the file is not named"
+        [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] || fail "$asset $kind: other files named"
+        grep -q "cannot load" "$work/game.err" && refused_at_load=$((refused_at_load + 1))
+        rm -rf "$path"
+        cp "$bindir/../media/$asset" "$path"
+        chmod a+r "$path"
+        runs=$((runs + 1))
+      done
+    done
+    echo "$runs damaged-asset runs, $refused_at_load of them refused at loading:" \
+      "each exit 1 naming only the damaged file"
     ;;
 
   *)

@@ -7,6 +7,36 @@ irr::IrrlichtDevice* device = nullptr;
 bool quit = false;
 Tank* tank = nullptr;
 
+namespace {
+
+// Held keys: the command takes true while the key is down.
+const struct {
+  irr::EKEY_CODE key;
+  void (Tank::*command)(bool);
+} kHeldKeys[] = {
+    {irr::KEY_KEY_W, &Tank::accelerate},
+    {irr::KEY_KEY_S, &Tank::breaking},
+    {irr::KEY_KEY_A, &Tank::turnLeft},
+    {irr::KEY_KEY_D, &Tank::turnRight},
+    {irr::KEY_KEY_J, &Tank::turnTurretLeft},
+    {irr::KEY_KEY_L, &Tank::turnTurretRight},
+    {irr::KEY_KEY_I, &Tank::elevateTurretUpp},
+    {irr::KEY_KEY_K, &Tank::elevateTurretDown},
+    {irr::KEY_KEY_V, &Tank::shoot},
+};
+
+// One-shot keys: the command acts once per key-down the engine delivers.
+const struct {
+  irr::EKEY_CODE key;
+  void (Tank::*command)();
+} kPressKeys[] = {
+    {irr::KEY_KEY_Q, &Tank::setGearUp}, {irr::KEY_KEY_E, &Tank::setGearDown},
+    {irr::KEY_SPACE, &Tank::pause},     {irr::KEY_KEY_C, &Tank::jump},
+    {irr::KEY_KEY_R, &Tank::reset},
+};
+
+}  // namespace
+
 MyEventReceiver::MyEventReceiver() = default;
 
 bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
@@ -21,36 +51,20 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   }
   if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;
 
-  const bool down = event.KeyInput.PressedDown;
-  switch (event.KeyInput.Key) {
-    // Held keys follow the key.
-    case irr::KEY_KEY_W: tank->accelerate(down); break;
-    case irr::KEY_KEY_S: tank->breaking(down); break;
-    case irr::KEY_KEY_A: tank->turnLeft(down); break;
-    case irr::KEY_KEY_D: tank->turnRight(down); break;
-    case irr::KEY_KEY_J: tank->turnTurretLeft(down); break;
-    case irr::KEY_KEY_L: tank->turnTurretRight(down); break;
-    case irr::KEY_KEY_I: tank->elevateTurretUpp(down); break;
-    case irr::KEY_KEY_K: tank->elevateTurretDown(down); break;
-    case irr::KEY_KEY_V: tank->shoot(down); break;
-    // Press keys act once per key-down the engine delivers.
-    case irr::KEY_KEY_Q:
-      if (down) tank->setGearUp();
-      break;
-    case irr::KEY_KEY_E:
-      if (down) tank->setGearDown();
-      break;
-    case irr::KEY_SPACE:
-      if (down) tank->pause();
-      break;
-    case irr::KEY_KEY_C:
-      if (down) tank->jump();
-      break;
-    case irr::KEY_KEY_R:
-      if (down) tank->reset();
-      break;
-    case irr::KEY_ESCAPE: quit = true; break;
-    default: return false;
+  const irr::SEvent::SKeyInput& key = event.KeyInput;
+  if (key.Key == irr::KEY_ESCAPE) {
+    quit = true;  // on the key-up as well
+    return true;
   }
-  return true;
+  for (const auto& held : kHeldKeys) {
+    if (held.key != key.Key) continue;
+    (tank->*held.command)(key.PressedDown);
+    return true;
+  }
+  for (const auto& press : kPressKeys) {
+    if (press.key != key.Key) continue;
+    if (key.PressedDown) (tank->*press.command)();
+    return true;
+  }
+  return false;
 }

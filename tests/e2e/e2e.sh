@@ -33,12 +33,13 @@ case "$label" in
     [[ "$caption" =~ ^Ferrox\ \|\ \((.+)\)\ \(fps:\ ([0-9]+)\)$ ]] || fail "caption '$caption'"
     [[ "${BASH_REMATCH[1]}" == *OpenGL* ]] || fail "driver name '${BASH_REMATCH[1]}'"
     shot scene
-    colours=$(convert "$work/scene.png" -format %k info:)
-    [ "$colours" -ge 1000 ] || fail "only $colours colours on screen"
+    # The sand, bottom left beside the tank: textured, it shows hundreds of colours.
+    colours=$(convert "$work/scene.png" -crop 300x150+0+600 +repage -format %k info:)
+    [ "$colours" -ge 100 ] || fail "only $colours colours on the ground"
     white=$(convert "$work/scene.png" -crop 290x40+10+10 +repage -channel RGB -threshold 96% \
       -separate -evaluate-sequence min -format '%[fx:int(mean*w*h+0.5)]' info:)
     [ "$white" -ge 150 ] || fail "only $white white pixels in the status rectangle"
-    echo "caption: $caption; colours: $colours, white status pixels: $white"
+    echo "caption: $caption; ground colours: $colours, white status pixels: $white"
     ;;
 
   drive)

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "MediaDirs.h"
 #include "Tank.h"
 
 irr::IrrlichtDevice* device = nullptr;
@@ -271,10 +272,14 @@ bool refreshCaption(irr::IrrlichtDevice* dev, int fps, int& lastFPS) {
 void enterMediaDirectory() {
   namespace fs = std::filesystem;
   std::error_code error;
-  // A bare ../media is not enough: many systems have a /media of their own.
-  if (fs::is_regular_file(kGroundMesh, error)) return;
+  const fs::path here = fs::current_path(error);
   const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-  if (!error) fs::current_path(exe.parent_path(), error);
+  const fs::path exeDir = error ? fs::path() : exe.parent_path();
+  const fs::path home = media::firstHolding(media::workingDirCandidates(here, exeDir), kGroundMesh);
+  if (home == here) return;
+  // Found nowhere: from beside the program the missing files are named as the source tree
+  // names them.
+  fs::current_path(home.empty() ? exeDir : home, error);
 }
 
 std::vector<std::string> brokenAssets(irr::IrrlichtDevice* dev) {

@@ -31,7 +31,8 @@ void formatCaption(wchar_t (&text)[kCaptionLength], const wchar_t* driverName, i
 // true when it did.
 bool refreshCaption(irr::IrrlichtDevice* device, int fps, int& lastFPS);
 
-// When our ../media is not there from here, moves into the executable's directory.
+// When our ../media is not there from here, moves where it is: beside the executable or
+// the installed media directory (see MediaDirs.h).
 void enterMediaDirectory();
 // Every asset file the program needs that cannot be read or, given a device,
 // cannot be loaded by the engine. Empty when all are fine.

@@ -2,8 +2,10 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: run test build deps configure bench media format clean
+.PHONY: run test build deps configure bench media format clean install package package-check
 
 run: build
 	cd bin && ./ferrox
@@ -29,6 +31,19 @@ bench: configure
 media: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_mediagen
 	$(BUILD_DIR)/tools/ferrox_mediagen media
+
+# The program, its media, launcher, icons and manual page under $(PREFIX), staged in
+# $(DESTDIR) when given.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# ferrox_<version>_amd64.deb in $(BUILD_DIR)/package.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The package linted, then installed, run and removed on a clean Debian 12 root.
+package-check: package
+	tools/package-check.sh $(BUILD_DIR)/package/ferrox_*.deb
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

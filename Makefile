@@ -39,6 +39,7 @@ install: build
 
 # ferrox_<version>_amd64.deb in $(BUILD_DIR)/package.
 package: build
+	rm -f $(BUILD_DIR)/package/*.deb
 	cd $(BUILD_DIR) && cpack -G DEB
 
 # The package linted, then installed, run and removed on a clean Debian 12 root.

@@ -13,6 +13,9 @@ packages=(
   libx11-dev                # the window-close end-to-end test speaks Xlib
   xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
   xauth
+  dpkg-dev file             # make package: dpkg-shlibdeps works out the Depends
+  desktop-file-utils man-db # the installed launcher and manual page are checked
+  lintian mmdebstrap        # the package check: lint, then a clean Debian 12 root
 )
 
 missing=()

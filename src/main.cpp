@@ -275,10 +275,17 @@ void enterMediaDirectory() {
   const fs::path here = fs::current_path(error);
   const fs::path exe = fs::read_symlink("/proc/self/exe", error);
   const fs::path exeDir = error ? fs::path() : exe.parent_path();
-  const fs::path home = media::firstHolding(media::workingDirCandidates(here, exeDir), kGroundMesh);
+  const std::vector<fs::path> candidates = media::workingDirCandidates(here, exeDir);
+  const fs::path home = media::firstHolding(candidates, kGroundMesh);
   if (home == here) return;
-  // Found nowhere: from beside the program the missing files are named as the source tree
-  // names them.
+  if (home.empty()) {
+    // Found nowhere: say where we looked, then, from beside the program, the missing files
+    // are named as the source tree names them.
+    std::string tried;
+    for (const fs::path& dir : candidates)
+      tried += " " + (dir / ".." / "media").lexically_normal().string();
+    std::fprintf(stderr, "ferrox: no media found in:%s\n", tried.c_str());
+  }
   fs::current_path(home.empty() ? exeDir : home, error);
 }
 

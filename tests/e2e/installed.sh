@@ -46,6 +46,13 @@ case "$check" in
       awk -v m="$opaque" 'BEGIN { exit !(m > 0.2 && m < 0.9) }' ||
         fail "${size}px icon is ${opaque} opaque"
     done
+    # Without its media the program says where it looked, the installed directory last.
+    rm -r "$root/usr/share/games/ferrox/media"
+    code=0
+    (cd / && env -u DISPLAY "$root/usr/games/ferrox" >/dev/null 2>"$work/game.err") || code=$?
+    [ "$code" = 1 ] || fail "exit code $code without media"
+    grep -q "^ferrox: no media found in: /media $root/usr/media $root/usr/share/games/ferrox/media\$" \
+      "$work/game.err" || fail "does not say where it looked"
     ;;
 
   run)

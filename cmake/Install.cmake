@@ -7,7 +7,7 @@ set(FERROX_INSTALL_MEDIADIR "${CMAKE_INSTALL_DATADIR}/games/ferrox/media")
 # The program finds its installed media from its own directory, so the install stays
 # relocatable: any prefix or DESTDIR works as long as the two keep their places.
 file(RELATIVE_PATH ferrox_media_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}"
-     "${CMAKE_INSTALL_PREFIX}/${FERROX_INSTALL_MEDIADIR}")
+     "${CMAKE_INSTALL_FULL_DATADIR}/games/ferrox/media")
 target_compile_definitions(ferrox_core PRIVATE
   FERROX_MEDIA_FROM_BINDIR="${ferrox_media_from_bindir}")
 
@@ -30,7 +30,12 @@ add_custom_command(OUTPUT ${ferrox_icons}
   COMMENT "Rendering the icons"
   VERBATIM)
 
-# The manual page and the changelog, compressed as Debian wants them.
+# The manual page and the changelog, compressed as Debian wants them. The changelog's
+# latest entry names the version being packaged.
+file(STRINGS packaging/changelog ferrox_changelog_top LIMIT_COUNT 1)
+if(NOT ferrox_changelog_top MATCHES "^ferrox \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog has no entry for ${PROJECT_VERSION} on top")
+endif()
 configure_file(packaging/ferrox.6.in "${CMAKE_BINARY_DIR}/man/ferrox.6" @ONLY)
 set(ferrox_gzipped "${CMAKE_BINARY_DIR}/man/ferrox.6.gz" "${CMAKE_BINARY_DIR}/doc/changelog.gz")
 add_custom_command(OUTPUT ${ferrox_gzipped}

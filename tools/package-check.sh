@@ -12,7 +12,9 @@ set -euo pipefail
 if [ "${1:-}" = inside ]; then
   root=$2 deb=$3 work=$4
   game_pid=""
-  trap '[ -n "$game_pid" ] && kill -9 "$game_pid" 2>/dev/null; true' EXIT
+  # The game runs in a session of its own, so that su and the game end together.
+  trap '[ -n "$game_pid" ] && kill -9 -- "-$game_pid" 2>/dev/null; true' EXIT
+  trap 'exit 1' INT TERM
   fail() { echo "FAIL (package): $*" >&2; exit 1; }
   in_root() { chroot "$root" "$@"; }
 
@@ -23,7 +25,7 @@ if [ "${1:-}" = inside ]; then
   in_root useradd --create-home player
 
   # A login shell, as a player's, so that PATH has /usr/games and the game starts at home.
-  in_root su - player -w DISPLAY,LIBGL_ALWAYS_SOFTWARE -c ferrox \
+  setsid chroot "$root" su - player -w DISPLAY,LIBGL_ALWAYS_SOFTWARE -c ferrox \
     >"$work/game.out" 2>"$work/game.err" &
   game_pid=$!
   window=""
@@ -49,6 +51,10 @@ if [ "${1:-}" = inside ]; then
   game_pid=""
   [ "$code" = 0 ] || fail "exit code $code: $(tail -n 3 "$work/game.err")"
   echo "ran from /home/player: first frame with $colours colours; Escape: exit code 0"
+  for proc in /proc/[0-9]*; do
+    [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ] &&
+      fail "still running in the root: $(tr '\0' ' ' <"$proc/cmdline")"
+  done
 
   in_root apt-get purge -y -q ferrox >"$work/purge.log" 2>&1 || fail "purge failed"
   rm -f "$root/tmp/$deb"
@@ -81,6 +87,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM
 fail() { echo "FAIL (package): $*" >&2; exit 1; }
 
 echo "lintian:"

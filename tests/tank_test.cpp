@@ -407,8 +407,8 @@ std::vector<float> tankState(const Tank& t) {
   return v;
 }
 
-// A step of no length, of negative length or of no length at all leaves the tank as it was,
-// a pending jump included; an absurdly long one runs as a minute.
+// A step of no length, of negative length, not finite or too short to divide by leaves the
+// tank as it was, a pending jump included; an absurdly long one runs as a minute.
 TEST(TankBadSteps, ChangeNothingAndAnAbsurdlyLongOneStaysFinite) {
   const float infinity = std::numeric_limits<float>::infinity();
   const float bad[] = {0.0f, -0.0f, -k60Hz, -infinity, infinity, std::nanf(""), 1.0e-40f, 1.0e-35f};

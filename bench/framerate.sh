@@ -79,8 +79,8 @@ measure() {
   local side=$1 round=$2 out="$work/$1.$2.txt" window=""
   case "$side" in
     program) launch "$out" "$program" ;;
-    bare) launch "$out" "$viewer" --chase "$pivot" --frames 0 --seconds $((warmup + seconds + 2)) ;;
-    text) launch "$out" "$viewer" --chase "$pivot" --text 1 --frames 0 \
+    bare) launch "$out" "$viewer" --chase "$cursor" --frames 0 --seconds $((warmup + seconds + 2)) ;;
+    text) launch "$out" "$viewer" --chase "$cursor" --text 1 --frames 0 \
       --seconds $((warmup + seconds + 2)) ;;
   esac
   if [ "$side" = program ]; then
@@ -92,10 +92,10 @@ measure() {
       sleep 0.05
     done
     [ -n "$window" ] || fail "no window from ferrox"
-    if [ -z "$pivot" ]; then
-      # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
+    if [ -z "$cursor" ]; then
+      # The baselines turn their chase camera for the same pointer, through the same receiver.
       eval "$(xdotool getmouselocation --shell)"
-      pivot="$Y,$X"
+      cursor="$X,$Y"
     fi
     [ "$round" = 1 ] && shot_view program  # paused, as the baselines stand
     xdotool key space  # the simulation runs from here on, long before the count starts
@@ -131,7 +131,7 @@ interval() { mean | awk '{ printf "%.3f %.3f %.3f", $1, $1 - 2 * $2, $1 + 2 * $2
 verdict() { awk -v v="$1" -v t="$3" "BEGIN { print (v $2 t) ? \"met\" : \"MISSED\" }"; }
 
 start_display
-pivot=""
+cursor=""
 # The order turns every round, so that a drifting machine load favours none.
 sides=(program bare text)
 for round in $(seq "$rounds"); do

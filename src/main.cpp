@@ -1,5 +1,6 @@
 #include "main.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +33,13 @@ constexpr float kCubeSize = 1.0f;  // m
 constexpr float kCubeX = 5.0f;     // m
 constexpr float kCubeY = 1.0f;     // m
 constexpr double kKmhPerMps = 3.6;
+
+// The camera swings 10 m round the hull, one degree per pixel. A pitch near 0 or 180
+// degrees puts it at the hull's height and beyond those under the ground, so the pitch folds
+// back (reflects) this far short of them: a continuous zigzag of slope one, and the pitch
+// equals the row wherever the camera was above the ground anyway.
+constexpr float kCameraMargin = 8.0f;  // deg above the horizontal, at either side
+constexpr float kHalfTurn = 180.0f;    // deg
 
 const SColor kClearColour(250, 90, 90, 156);
 const SColor kStatusColour(255, 255, 255, 255);
@@ -192,6 +200,14 @@ bool loads(irr::IrrlichtDevice* dev, const Asset& asset) {
   return false;
 }
 
+// The camera's pitch for a cursor row: the row folded into [margin, 180 - margin].
+float cameraPitch(irr::s32 row) {
+  const double span = kHalfTurn - 2.0 * kCameraMargin;  // deg from one fold to the next
+  double t = std::fmod(row - static_cast<double>(kCameraMargin), 2.0 * span);
+  if (t < 0) t += 2.0 * span;
+  return static_cast<float>(kCameraMargin + (t <= span ? t : 2.0 * span - t));
+}
+
 // Keeps a formatted wide text terminated even when the formatter had to cut it.
 template <std::size_t N>
 void terminate(wchar_t (&text)[N]) {
@@ -208,8 +224,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   if (event.EventType == irr::EET_MOUSE_INPUT_EVENT &&
       event.MouseInput.Event == irr::EMIE_MOUSE_MOVED) {
     // Vertical position pitches the camera, horizontal position turns it.
-    tank->rotateCamera(static_cast<float>(event.MouseInput.Y),
-                       static_cast<float>(event.MouseInput.X));
+    tank->rotateCamera(cameraPitch(event.MouseInput.Y), static_cast<float>(event.MouseInput.X));
     return true;
   }
   if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;

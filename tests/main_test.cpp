@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cwchar>
 #include <filesystem>
 #include <string>
@@ -137,6 +139,41 @@ TEST_F(Receiver, MousePositionSwingsTheCamera) {
   receiver.OnEvent(mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, 300, 300));
   receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_WHEEL, 300, 300));
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(45, 120, 0));
+}
+
+// On a settled tank every row of the window keeps the camera clear of the ground, and one
+// pixel down turns it by one degree, never more: it folds back instead of jumping.
+TEST_F(Receiver, EveryCursorRowKeepsTheCameraAboveTheGround) {
+  constexpr int kWindowWidth = 1024;           // px
+  constexpr int kWindowHeight = 768;           // px
+  constexpr float kLowestCamera = 0.5f;        // m above the ground plane
+  constexpr float kDegreeTol = 1e-4f;          // deg
+  constexpr float kSettleStep = 1.0f / 60.0f;  // s
+  constexpr int kSettleSteps = 600;
+  tank = owned;
+  irr::scene::ISceneManager* smgr = nullDevice->getSceneManager();
+  owned->pause();
+  for (int i = 0; i < kSettleSteps; ++i) {
+    smgr->drawAll();
+    owned->calculatePosition(kSettleStep);
+  }
+  int lowRows = 0, firstLow = -1, jumps = 0, firstJump = -1;
+  float lowest = 1e9f, lastPitch = 0.0f;
+  for (int row = 0; row < kWindowHeight; ++row) {
+    const int column = kWindowWidth - 1 - row;
+    receiver.OnEvent(mouseEvent(irr::EMIE_MOUSE_MOVED, column, row));
+    smgr->drawAll();
+    const irr::core::vector3df angles = owned->cameraPivot->getRotation();
+    ASSERT_EQ(angles.Y, static_cast<float>(column));
+    const float height = owned->camera->getAbsolutePosition().Y;
+    lowest = std::min(lowest, height);
+    if (height < kLowestCamera && lowRows++ == 0) firstLow = row;
+    if (row > 0 && std::fabs(std::fabs(angles.X - lastPitch) - 1.0f) > kDegreeTol && jumps++ == 0)
+      firstJump = row;
+    lastPitch = angles.X;
+  }
+  EXPECT_EQ(lowRows, 0) << "the first at row " << firstLow << "; lowest " << lowest << " m";
+  EXPECT_EQ(jumps, 0) << "the first at row " << firstJump;
 }
 
 TEST(StatusText, ShowsGearSpeedInKmhAndFrameRate) {

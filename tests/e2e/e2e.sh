@@ -102,6 +102,9 @@ case "$check" in
   drive)
     start_display
     start_game
+    # A low camera, so that the horizon and the cubes show the drive; from high above only
+    # the faint sand would move.
+    xdotool mousemove 512 24
     sleep 2
     # The speed field ends where "Gear: 1 | Speed: 0.00" ends; the frame rate lies beyond it.
     speed_end=$(cd "$bindir" && "$text_extent" "Gear: 1 | Speed: 0.00" | tail -n 1)
@@ -139,6 +142,17 @@ case "$check" in
     view=$(pixels_changed before after)
     [ "$view" -ge 20000 ] || fail "the view hardly turned ($view pixels)"
     echo "view: $view pixels changed"
+    # Rows that once took the camera under the ground: the bottom of the view must be sand
+    # (red well above blue), not sky or the sky box's floor seen from below.
+    for row in 0 250 600; do
+      xdotool mousemove 512 "$row"
+      sleep 1
+      shot "row$row"
+      sand=$(convert "$work/row$row.png" -crop 1024x60+0+708 +repage -fx '(r-b>0.2)?1:0' \
+        -format '%[fx:int(100*mean+0.5)]' info:)
+      [ "$sand" -ge 90 ] || fail "row $row: only $sand % sand at the bottom of the view"
+      echo "row $row: $sand % sand at the bottom"
+    done
     ;;
 
   escape | close)

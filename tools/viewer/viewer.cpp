@@ -2,9 +2,10 @@
 // no simulation, no text. Useful to look at the media, and the frame-rate baseline of the
 // program: with --chase it starts up as the program does (its asset checks, which load
 // every asset in its order; its tank; the world) and looks through the tank's chase
-// camera, turned as the mouse turns it in the program; only the frame loop is bare.
+// camera, turned by the program's own receiver for a cursor at X,Y; only the frame loop
+// is bare.
 //   ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] [--media DIR]
-//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW [--text 1]]
+//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase X,Y [--text 1]]
 //                 [--turret DEG] [--elevation DEG]
 // --text 1 draws the program's status line as well, so that the two differ only by the
 // simulation step and the caption.
@@ -44,8 +45,8 @@ struct Options {
   core::vector3df target{0.0f, 1.4f, 1.5f};
   bool chase = false;
   bool text = false;
-  float chasePitch = 0.0f;    // degrees, the pivot's X rotation
-  float chaseYaw = 0.0f;      // degrees, the pivot's Y rotation
+  int cursorX = 0;            // px, the cursor that turns the chase camera
+  int cursorY = 0;            // px
   float turretYaw = 0.0f;     // degrees
   float gunElevation = 0.0f;  // degrees, the pivot's X rotation: negative raises the gun
 };
@@ -73,7 +74,7 @@ bool parse(int argc, char** argv, Options* o) {
     } else if (!std::strcmp(arg, "--target")) {
       if (!parseVector(value, &o->target)) return false;
     } else if (!std::strcmp(arg, "--chase")) {
-      o->chase = std::sscanf(value, "%f,%f", &o->chasePitch, &o->chaseYaw) == 2;
+      o->chase = std::sscanf(value, "%d,%d", &o->cursorX, &o->cursorY) == 2;
       if (!o->chase) return false;
     } else if (!std::strcmp(arg, "--text")) {
       o->text = std::atoi(value) != 0;
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] "
-                 "[--media DIR] [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW] "
+                 "[--media DIR] [--eye X,Y,Z] [--target X,Y,Z] [--chase X,Y] "
                  "[--text 1] [--turret DEG] [--elevation DEG]\n");
     return 2;
   }
@@ -197,7 +198,13 @@ int main(int argc, char** argv) {
     scene::ISceneNode* root = smgr->addEmptySceneNode(nullptr, -1);
     root->setPosition({0, 0, 0});
     tank = new Tank(device, root);  // never stepped; the process owns it to the end
-    tank->rotateCamera(o.chasePitch, o.chaseYaw);
+    // The camera as the program's receiver turns it for this cursor.
+    SEvent moved = {};
+    moved.EventType = EET_MOUSE_INPUT_EVENT;
+    moved.MouseInput.Event = EMIE_MOUSE_MOVED;
+    moved.MouseInput.X = o.cursorX;
+    moved.MouseInput.Y = o.cursorY;
+    MyEventReceiver().OnEvent(moved);
     buildWorld(smgr, driver, "../media");
     if (o.text) font = device->getGUIEnvironment()->getFont("../media/fontkorvenblatt.bmp");
   } else {

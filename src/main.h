@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "assets.h"
+
 class Tank;
 
 // The program's globals: set once at start-up, read by the event receiver.
@@ -33,6 +35,3 @@ bool refreshCaption(irr::IrrlichtDevice* device, int fps, int& lastFPS);
 
 // When our ../media is not there from here, moves into the executable's directory.
 void enterMediaDirectory();
-// Every asset file the program needs that cannot be read or, given a device,
-// cannot be loaded by the engine. Empty when all are fine.
-std::vector<std::string> brokenAssets(irr::IrrlichtDevice* device);

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
+  libjpeg-dev               # checks each texture with the JPEG library the engine uses
   libirrlicht-dev           # the 3D engine
   libgtest-dev googletest   # unit tests
   libbenchmark-dev          # benchmarks

@@ -1,9 +1,11 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 BUILD_DIR ?= build
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps configure bench media format clean
+.PHONY: run test build deps configure bench media format clean fuzz
 
 run: build
 	cd bin && ./ferrox
@@ -29,6 +31,12 @@ bench: configure
 media: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_mediagen
 	$(BUILD_DIR)/tools/ferrox_mediagen media
+
+# Each asset fuzz target for FUZZ_SECONDS, built with clang, libFuzzer and the sanitizers.
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DFERROX_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target ferrox_fuzz_jpeg ferrox_fuzz_3ds ferrox_fuzz_bmp
+	tools/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -14,6 +14,8 @@ packages=(
   libx11-dev                # the window-close end-to-end test speaks Xlib
   xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
   xauth
+  clang libclang-rt-14-dev  # fuzz targets: libFuzzer and the sanitizers' runtimes
+  valgrind                  # the corpus through the engine's own (uninstrumented) loaders
 )
 
 missing=()

@@ -18,13 +18,23 @@
 
 namespace {
 
+// The engine keeps a sprite bank of every font it loaded and offers no way to remove one:
+// a fresh device now and then keeps a long run's memory flat.
+constexpr int kInputsPerDevice = 4096;
+
 irr::IrrlichtDevice* nullDevice() {
-  static irr::IrrlichtDevice* device = [] {
+  static irr::IrrlichtDevice* device = nullptr;
+  static int inputs = 0;
+  if (device != nullptr && ++inputs % kInputsPerDevice == 0) {
+    device->drop();
+    device = nullptr;
+  }
+  if (device == nullptr) {
     irr::SIrrlichtCreationParameters params;
     params.DriverType = irr::video::EDT_NULL;
     params.LoggingLevel = irr::ELL_NONE;
-    return irr::createDeviceEx(params);
-  }();
+    device = irr::createDeviceEx(params);
+  }
   return device;
 }
 

@@ -564,26 +564,28 @@ std::vector<std::string> AssetFiles::read() {
   return unreadable;
 }
 
-std::vector<std::string> AssetFiles::load(irr::IrrlichtDevice* device) {
+std::vector<std::string> AssetFiles::check() {
   std::vector<std::string> refused;
-  irr::io::IFileSystem* files = device->getFileSystem();
-  MemoryArchive* archive = new MemoryArchive(files);
-  std::vector<const Asset*> accepted;
   for (const Asset& asset : kAssets) {
     const auto file = files_.find(asset.path);
     if (file == files_.end()) continue;  // named by read()
     const std::string why = assetRefusal(asset.kind, file->second.data(), file->second.size());
-    if (!why.empty()) {
-      refused.push_back(std::string(asset.path) + ": " + why);
-      continue;
-    }
-    archive->add(asset.path, file->second);
-    accepted.push_back(&asset);
+    if (why.empty()) continue;
+    refused.push_back(std::string(asset.path) + ": " + why);
+    files_.erase(file);
   }
+  return refused;
+}
+
+std::vector<std::string> AssetFiles::load(irr::IrrlichtDevice* device) {
+  std::vector<std::string> refused = check();
+  irr::io::IFileSystem* files = device->getFileSystem();
+  MemoryArchive* archive = new MemoryArchive(files);
+  for (const auto& [path, bytes] : files_) archive->add(path, bytes);
   files->addFileArchive(archive);  // takes our reference: the device keeps it to the end
-  for (const Asset* asset : accepted)
-    if (!engineLoads(device, *archive, asset->kind, asset->path))
-      refused.push_back(std::string(asset->path) + ": the engine could not load it");
+  for (const Asset& asset : kAssets)
+    if (files_.count(asset.path) != 0 && !engineLoads(device, *archive, asset.kind, asset.path))
+      refused.push_back(std::string(asset.path) + ": the engine could not load it");
   return refused;
 }
 

@@ -73,9 +73,12 @@ class AssetFiles {
  public:
   // Reads every file; the paths of those that are not regular files or cannot be read.
   std::vector<std::string> read();
-  // Loads every file read into the device's caches, from the bytes read; "path: reason"
-  // for each one refused. The device keeps serving the same bytes under the same paths
-  // for as long as it lives, so a later load by path never reads the disk again.
+  // Checks every file read; "path: reason" for each one refused, which is then dropped.
+  std::vector<std::string> check();
+  // Loads every file read and not refused into the device's caches, from the bytes read;
+  // "path: reason" for each one the engine refused. The device keeps serving the same
+  // bytes under the same paths for as long as it lives: a later load by path never reads
+  // the disk again.
   std::vector<std::string> load(irr::IrrlichtDevice* device);
 
  private:

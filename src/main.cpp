@@ -164,6 +164,10 @@ int main() {
   for (const std::string& path : missing)
     std::fprintf(stderr, "ferrox: cannot read %s\n", path.c_str());
   if (!missing.empty()) return 1;
+  const std::vector<std::string> damaged = assets.check();
+  for (const std::string& refusal : damaged)
+    std::fprintf(stderr, "ferrox: cannot load %s\n", refusal.c_str());
+  if (!damaged.empty()) return 1;
 
   MyEventReceiver receiver;
   device =

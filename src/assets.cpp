@@ -309,6 +309,10 @@ std::string meshRefusal(const unsigned char* bytes, std::size_t size) {
 constexpr std::size_t kBmpHeaders = 54;       // bytes: the file header and the information header
 constexpr std::uint32_t kBmpInfoHeader = 40;  // bytes, the smallest information header
 constexpr std::uint32_t kBmpRgb = 0;          // uncompressed
+// The engine makes a glyph, with allocations of its own, of every marked pixel pair: a
+// 4096 px square of markers takes it half a minute and gigabytes. This many pixels take
+// about a second and 50 MB at worst, and hold thousands of glyphs of any readable size.
+constexpr unsigned long kMaxFontPixels = 512ul * 512;  // px
 
 std::string fontRefusal(const unsigned char* bytes, std::size_t size) {
   if (size < kBmpHeaders || bytes[0] != 'B' || bytes[1] != 'M') return "not a BMP file";
@@ -326,8 +330,8 @@ std::string fontRefusal(const unsigned char* bytes, std::size_t size) {
   if (height <= 0) return "BMP: top-down or empty; only bottom-up images are supported";
   if (width <= 0 || static_cast<unsigned>(width) > kMaxTextureSide ||
       static_cast<unsigned>(height) > kMaxTextureSide ||
-      static_cast<unsigned long>(width) * static_cast<unsigned long>(height) > kMaxTexturePixels)
-    return "BMP: larger than " + std::to_string(kMaxTextureSide) + " px a side or empty";
+      static_cast<unsigned long>(width) * static_cast<unsigned long>(height) > kMaxFontPixels)
+    return "BMP: more than " + std::to_string(kMaxFontPixels) + " px or empty";
   if (offset < kBmpHeaders || offset > size) return "BMP: the pixels' offset is outside the file";
   if (dataSize == 0) dataSize = static_cast<std::uint32_t>(size - offset);  // as the engine does
   const std::size_t rowBytes = (static_cast<std::size_t>(width) * bits + 7) / 8;

@@ -39,23 +39,27 @@ irr::IrrlichtDevice* nullDevice() {
 }
 
 // A path under a directory that does not exist, so that nothing but the checked bytes can
-// ever be found there.
-const char* nameFor(AssetKind kind) {
+// ever be found there; new for each input, as the engine adds each font's glyphs to the
+// sprite bank of that name, which no font may share.
+std::string nameFor(AssetKind kind) {
+  static unsigned long inputs = 0;
+  const std::string name = "/nonexistent/ferrox-fuzz/asset" + std::to_string(++inputs);
   switch (kind) {
-    case AssetKind::Mesh: return "/nonexistent/ferrox-fuzz/asset.3ds";
-    case AssetKind::Texture: return "/nonexistent/ferrox-fuzz/asset.jpg";
-    case AssetKind::Font: return "/nonexistent/ferrox-fuzz/asset.bmp";
+    case AssetKind::Mesh: return name + ".3ds";
+    case AssetKind::Texture: return name + ".jpg";
+    case AssetKind::Font: return name + ".bmp";
   }
-  return "";
+  return name;
 }
 
 // Loads one input, then forgets whatever the engine kept of it: the next one loads afresh.
 bool loadOnce(AssetKind kind, const unsigned char* data, std::size_t size) {
   irr::IrrlichtDevice* device = nullDevice();
-  const bool accepted = loadAsset(device, kind, nameFor(kind), Bytes(data, data + size)).empty();
+  const std::string name = nameFor(kind);
+  const bool accepted = loadAsset(device, kind, name, Bytes(data, data + size)).empty();
   if (kind == AssetKind::Font) {
     irr::gui::IGUIEnvironment* gui = device->getGUIEnvironment();
-    if (irr::gui::IGUIFont* font = accepted ? gui->getFont(nameFor(kind)) : nullptr)
+    if (irr::gui::IGUIFont* font = accepted ? gui->getFont(name.c_str()) : nullptr)
       gui->removeFont(font);
   }
   device->getSceneManager()->getMeshCache()->clear();

@@ -22,9 +22,11 @@ namespace {
 // the engine's reader trusts every count and every string in them, and it follows texture
 // file names to files nobody checked, so anything else is refused rather than skipped.
 
-constexpr std::size_t kChunkHeader = 6;          // bytes
-constexpr int kMaxChunkDepth = 8;                // deeper than the accepted layout nests
-constexpr std::size_t kMaxMeshFaces = 262144;    // per file: the engine makes 3 vertices of each
+constexpr std::size_t kChunkHeader = 6;        // bytes
+constexpr int kMaxChunkDepth = 8;              // deeper than the accepted layout nests
+constexpr std::size_t kMaxMeshFaces = 262144;  // per file: the engine makes 3 vertices of each
+constexpr std::size_t kMaxMeshVertices = 3 * kMaxMeshFaces;  // per file
+constexpr std::size_t kMaxMeshObjects = 4096;                // per file
 constexpr std::size_t kMaxMeshMaterials = 1024;  // per file; groups look theirs up by name
 constexpr std::size_t kMaxMeshGroups = 4096;     // per file, material groups of faces
 
@@ -83,7 +85,7 @@ struct MeshCheck {
   explicit MeshCheck(const unsigned char* file) : bytes(file) {}
 
   const unsigned char* bytes;
-  std::size_t materials = 0, groups = 0, allFaces = 0;  // in the whole file
+  std::size_t materials = 0, groups = 0, objects = 0, allFaces = 0, allVertices = 0;  // in all
   std::string refusal;
 
   bool fail(const std::string& why, std::size_t at) {
@@ -210,6 +212,7 @@ struct MeshCheck {
         if (body == stop) return fail("a colour or percentage without its value", body);
         return children(id, body, stop, depth + 1, nullptr);
       case kObject: {
+        if (++objects > kMaxMeshObjects) return fail("too many objects", body);
         const std::size_t name = stringAt(body, stop);
         if (name == 0) return fail("an unterminated object name", body);
         return children(id, body + name, stop, depth + 1, nullptr);
@@ -227,6 +230,8 @@ struct MeshCheck {
         if (count < 0) return fail("a vertex count that disagrees with its chunk", body);
         mesh->vertices = true;
         mesh->vertexCount = static_cast<std::size_t>(count);
+        allVertices += mesh->vertexCount;
+        if (allVertices > kMaxMeshVertices) return fail("too many vertices", body);
         return true;
       }
       case kTexCoords: {

@@ -1,8 +1,9 @@
 // One asset through the program's whole loading path, on the engine's null device: the
 // check, then the engine's own loader on the accepted bytes. Built two ways:
 //   with libFuzzer (FERROX_FUZZ_KIND set): a fuzz target for one kind of asset;
-//   without: `ferrox_replay KIND PATH...` loads every file given, or every file in each
-//   directory given, and says how many were accepted. Any crash or sanitizer report fails.
+//   without: `ferrox_replay KIND PATH...` loads every file given, which must be accepted,
+//   and every file in each directory given, which must be refused unless its name begins
+//   with "accept-". Any crash, sanitizer report or other outcome fails.
 #include <irrlicht.h>
 
 #include <cstdint>
@@ -12,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "assets.h"
@@ -85,23 +87,30 @@ int main(int argc, char** argv) {
   const AssetKind kind = kindName == "mesh"      ? AssetKind::Mesh
                          : kindName == "texture" ? AssetKind::Texture
                                                  : AssetKind::Font;
-  std::vector<fs::path> files;
+  std::vector<std::pair<fs::path, bool> > files;  // and whether it must be accepted
   for (int i = 2; i < argc; ++i) {
     if (fs::is_directory(argv[i])) {
       for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
-        if (entry.is_regular_file()) files.push_back(entry.path());
+        if (entry.is_regular_file())
+          files.emplace_back(entry.path(),
+                             entry.path().filename().string().rfind("accept-", 0) == 0);
     } else {
-      files.emplace_back(argv[i]);
+      files.emplace_back(argv[i], true);
     }
   }
-  int accepted = 0;
-  for (const fs::path& path : files) {
+  int accepted = 0, wrong = 0;
+  for (const auto& [path, acceptable] : files) {
     std::ifstream file(path, std::ios::binary);
     const Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    if (loadOnce(kind, bytes.data(), bytes.size())) ++accepted;
+    const bool loaded = loadOnce(kind, bytes.data(), bytes.size());
+    accepted += loaded;
+    if (loaded != acceptable) {
+      std::fprintf(stderr, "%s: %s\n", path.c_str(), loaded ? "accepted" : "refused");
+      ++wrong;
+    }
   }
-  std::printf("%zu %s files loaded without fault, %d of them accepted\n", files.size(),
-              kindName.c_str(), accepted);
-  return files.empty() ? 1 : 0;
+  std::printf("%zu %s files loaded without fault, %d of them accepted, %d unlike expected\n",
+              files.size(), kindName.c_str(), accepted, wrong);
+  return files.empty() || wrong != 0 ? 1 : 0;
 }
 #endif

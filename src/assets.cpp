@@ -7,13 +7,16 @@
 #include <jerror.h>
 // clang-format on
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -522,18 +525,26 @@ bool engineLoads(irr::IrrlichtDevice* device, MemoryArchive& archive, AssetKind 
 }
 
 bool readFile(const char* path, Bytes& bytes) {
-  std::error_code error;
-  // Anything but a regular file (a directory, a pipe) is refused before it is opened.
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return false;
+  // Opened without waiting (a pipe would block the open forever), then refused unless what
+  // was opened is a regular file: a directory, a pipe or a device never reaches the read,
+  // whatever the path named when it was looked at before.
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
   bytes.clear();
-  char chunk[1 << 16];
-  while (file.read(chunk, sizeof chunk) || file.gcount() > 0) {
-    bytes.insert(bytes.end(), chunk, chunk + file.gcount());
-    if (bytes.size() > kMaxAssetBytes) break;  // refused by its size
+  unsigned char chunk[1 << 16];
+  while (ok && bytes.size() <= kMaxAssetBytes) {  // past the limit it is refused by its size
+    const ssize_t got = ::read(fd, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) {
+      ok = got == 0;
+      break;
+    }
+    bytes.insert(bytes.end(), chunk, chunk + got);
   }
-  return !file.bad();
+  ::close(fd);
+  return ok;
 }
 
 }  // namespace

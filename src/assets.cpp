@@ -172,7 +172,7 @@ struct MeshCheck {
       const unsigned id = u16At(bytes + begin);
       const std::size_t length = u32At(bytes + begin + 2);
       if (length < kChunkHeader || length > end - begin)
-        return fail("a chunk longer than its parent", begin);
+        return fail("a chunk shorter than its header or longer than its parent", begin);
       if (!allowed(parent, id)) return fail("an unsupported chunk " + hex(id), begin);
       const std::size_t body = begin + kChunkHeader, stop = begin + length;
       if (const std::size_t size = fixedBody(id); size != 0) {

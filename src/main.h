@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "assets.h"
+
 class Tank;
 
 // The program's globals: set once at start-up, read by the event receiver.
@@ -34,6 +36,3 @@ bool refreshCaption(irr::IrrlichtDevice* device, int fps, int& lastFPS);
 // When our ../media is not there from here, moves where it is: beside the executable or
 // the installed media directory (see MediaDirs.h).
 void enterMediaDirectory();
-// Every asset file the program needs that cannot be read or, given a device,
-// cannot be loaded by the engine. Empty when all are fine.
-std::vector<std::string> brokenAssets(irr::IrrlichtDevice* device);

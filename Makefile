@@ -1,9 +1,13 @@
 # The two commands a newcomer needs: `make run` and `make test`.
 BUILD_DIR ?= build
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: run test build deps configure bench media format clean
+.PHONY: run test build deps configure bench media format clean install package package-check fuzz
 
 run: build
 	cd bin && ./ferrox
@@ -29,6 +33,26 @@ bench: configure
 media: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_mediagen
 	$(BUILD_DIR)/tools/ferrox_mediagen media
+
+# The program, its media, launcher, icons and manual page under $(PREFIX), staged in
+# $(DESTDIR) when given.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# ferrox_<version>_amd64.deb in $(BUILD_DIR)/package.
+package: build
+	rm -f $(BUILD_DIR)/package/*.deb
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# The package linted, then installed, run and removed on a clean Debian 12 root.
+package-check: package
+	tools/package-check.sh $(BUILD_DIR)/package/ferrox_*.deb
+
+# Each asset fuzz target for FUZZ_SECONDS, built with clang, libFuzzer and the sanitizers.
+fuzz: deps
+	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DFERROX_FUZZ=ON $(CMAKE_FLAGS)
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target ferrox_fuzz_jpeg ferrox_fuzz_3ds ferrox_fuzz_bmp
+	tools/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -21,6 +21,7 @@ struct Program {
   Program() {
     std::filesystem::current_path(FERROX_RUN_DIR);  // where ../media resolves
     device = support::createNullDevice();
+    brokenAssets(device);  // loads them as the program does: checked, from memory
     tank = buildScene(device);
     frame = std::make_unique<Frame>(device, device->getGUIEnvironment()->getFont(kFont));
     tank->pause();

@@ -56,17 +56,17 @@ measure() {
   local side=$1 round=$2 out="$work/$1.$2.txt" window=""
   case "$side" in
     program) launch_counted "$out" "$program" ;;
-    bare) launch_counted "$out" "$viewer" --chase "$pivot" --frames 0 \
+    bare) launch_counted "$out" "$viewer" --chase "$cursor" --frames 0 \
       --seconds $((warmup + seconds + 2)) ;;
-    text) launch_counted "$out" "$viewer" --chase "$pivot" --text 1 --frames 0 \
+    text) launch_counted "$out" "$viewer" --chase "$cursor" --text 1 --frames 0 \
       --seconds $((warmup + seconds + 2)) ;;
   esac
   if [ "$side" = program ]; then
     await_window  # its caption appears after the first frame, the tank built
-    if [ -z "$pivot" ]; then
-      # The chase camera's pivot follows the pointer: pitch from y, yaw from x.
+    if [ -z "$cursor" ]; then
+      # The baselines turn their chase camera for the same pointer, through the same receiver.
       eval "$(xdotool getmouselocation --shell)"
-      pivot="$Y,$X"
+      cursor="$X,$Y"
     fi
     [ "$round" = 1 ] && shot program  # paused, as the baselines stand
     xdotool key space  # the simulation runs from here on, long before the count starts
@@ -102,7 +102,7 @@ interval() { mean | awk '{ printf "%.3f %.3f %.3f", $1, $1 - 2 * $2, $1 + 2 * $2
 verdict() { awk -v v="$1" -v t="$3" "BEGIN { print (v $2 t) ? \"met\" : \"MISSED\" }"; }
 
 start_display
-pivot=""
+cursor=""
 # The order turns every round, so that a drifting machine load favours none.
 sides=(program bare text)
 for round in $(seq "$rounds"); do

@@ -1,5 +1,6 @@
 #include "Tank.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
@@ -25,7 +26,8 @@ const vector3df kWheelOnMount(0.0f, -0.75f, 0.0f);  // m; its depth is the sprin
 
 // Motion step.
 constexpr float kWrapLimit = 400.0f;       // m; crossing it on X or Z sets the tank back by it
-constexpr float kJumpKick = 1.0e8f;        // N, added to one spring for one step
+constexpr float kJumpKick = 1.0e8f;        // N, added to one spring for one 60 Hz step ...
+constexpr float kJumpStep = 1.0f / 60.0f;  // s: ... so its impulse is 1.0e8 N x this
 constexpr float kHullLoad = 589200.0f;     // N, 60000 kg x 9.82, pushing the hull up
 constexpr float kHullMass = 60000.0f;      // kg
 constexpr double kLateralMass = -60000.0;  // kg, lateral load in a turn ...
@@ -55,7 +57,14 @@ constexpr float kSteeringTorque[] = {15000000.0f, 10000000.0f, 48000000.0f, 1000
 // frame is split into equal sub-steps no longer than it.
 constexpr float kSubStepsPerSecond = 30.0f;                // 1/s
 constexpr float kLongestStep = 1.0f / kSubStepsPerSecond;  // s
-constexpr int kMaxSubSteps = 1800;  // a minute of frame; bounds the work of an absurd dt
+// At most this many sub-steps, a minute, bound the work of one frame; a longer frame runs
+// as a minute, since longer sub-steps would overshoot the springs until they overflow.
+constexpr int kMaxSubSteps = 1800;
+constexpr float kLongestFrame = kMaxSubSteps * kLongestStep;  // s
+
+// A step shorter than this is no step: the springs' damping and the jump's kick divide by
+// the step, and below about 1e-34 s their forces overflow a float. No frame is this short.
+constexpr float kShortestStep = 1.0e-9f;  // s
 
 // A mesh node created at the scene root. A mesh that failed to load leaves an empty
 // node in its place, so the rig stays whole.
@@ -164,7 +173,9 @@ Tank::~Tank() {
 }
 
 void Tank::calculatePosition(float dt) {
-  if (paused) return;
+  // Zero, negative, NaN or infinite: the tank stays exactly as it is.
+  if (paused || !std::isfinite(dt) || dt < kShortestStep) return;
+  dt = std::min(dt, kLongestFrame);
   if (dt <= kLongestStep) {
     step(dt);
     return;
@@ -207,7 +218,8 @@ void Tank::step(float dt) {
     float force = static_cast<float>(suspensions[i]->calculateSpringForce(
         static_cast<double>(mountHeight[i]), static_cast<double>(dt)));
     if (i == jumpWheel) {
-      force += kJumpKick;
+      // The same impulse at any step length; exactly the kick itself in a 60 Hz step.
+      force += kJumpKick * (kJumpStep / dt);
       jumpWheel = -1;
     }
     springForce[i] = force;

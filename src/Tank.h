@@ -44,7 +44,8 @@ class Tank {
   Tank(const Tank&) = delete;
   Tank& operator=(const Tank&) = delete;
 
-  // One simulation step of dt seconds.
+  // One simulation step of dt seconds. A step that is not a positive, finite length does
+  // nothing; one longer than a minute runs as a minute.
   void calculatePosition(float dt);
   // Heading of the root node as a unit vector; Z is -cos(heading).
   irr::core::vector3df getDirection();

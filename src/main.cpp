@@ -31,9 +31,10 @@ bool report(const std::vector<std::string>& paths, const char* what) {
 }  // namespace
 
 int main() {
-  // Start-up: the media, the window, the tank and its world.
+  // Start-up: the media, each asset read and checked once, the window, the tank and its world.
   enterMediaDirectory();
-  if (report(brokenAssets(nullptr), "cannot read")) return 1;
+  AssetFiles assets;  // the engine gets exactly these bytes
+  if (report(assets.read(), "cannot read") || report(assets.check(), "cannot load")) return 1;
 
   MyEventReceiver receiver;
   device = irr::createDevice(irr::video::EDT_OPENGL,
@@ -43,7 +44,7 @@ int main() {
     std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
     return 1;
   }
-  if (report(brokenAssets(device), "cannot load")) {
+  if (report(assets.load(device), "cannot load")) {
     device->drop();
     return 1;
   }

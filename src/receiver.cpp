@@ -1,5 +1,7 @@
 #include <irrlicht.h>
 
+#include <cmath>
+
 #include "Tank.h"
 #include "main.h"
 
@@ -8,6 +10,21 @@ bool quit = false;
 Tank* tank = nullptr;
 
 namespace {
+
+// The camera swings 10 m round the hull, one degree per pixel. A pitch near 0 or 180
+// degrees puts it at the hull's height and beyond those under the ground, so the pitch folds
+// back (reflects) this far short of them: a continuous zigzag of slope one, and the pitch
+// equals the row wherever the camera was above the ground anyway.
+constexpr float kCameraMargin = 8.0f;  // deg above the horizontal, at either side
+constexpr float kHalfTurn = 180.0f;    // deg
+
+// The camera's pitch for a cursor row: the row folded into [margin, 180 - margin].
+float cameraPitch(irr::s32 row) {
+  const double span = kHalfTurn - 2.0 * kCameraMargin;  // deg from one fold to the next
+  double t = std::fmod(row - static_cast<double>(kCameraMargin), 2.0 * span);
+  if (t < 0) t += 2.0 * span;
+  return static_cast<float>(kCameraMargin + (t <= span ? t : 2.0 * span - t));
+}
 
 // Held keys: the command takes true while the key is down.
 const struct {
@@ -45,8 +62,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   if (event.EventType == irr::EET_MOUSE_INPUT_EVENT &&
       event.MouseInput.Event == irr::EMIE_MOUSE_MOVED) {
     // Vertical position pitches the camera, horizontal position turns it.
-    tank->rotateCamera(static_cast<float>(event.MouseInput.Y),
-                       static_cast<float>(event.MouseInput.X));
+    tank->rotateCamera(cameraPitch(event.MouseInput.Y), static_cast<float>(event.MouseInput.X));
     return true;
   }
   if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;

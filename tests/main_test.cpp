@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cwchar>
 #include <filesystem>
 #include <string>
@@ -106,6 +108,27 @@ TEST_F(Receiver, MousePositionSwingsTheCamera) {
   receiver.OnEvent(mouseEvent(300, 300, irr::EMIE_LMOUSE_PRESSED_DOWN));
   receiver.OnEvent(mouseEvent(300, 300, irr::EMIE_MOUSE_WHEEL));
   EXPECT_EQ(owned->cameraPivot->getRotation(), irr::core::vector3df(45, 120, 0));
+}
+
+// On a settled tank every row of the window keeps the camera at least 0.5 m above the
+// ground, and one pixel down turns it by one degree, never more: it folds back instead of
+// jumping.
+TEST_F(Receiver, EveryCursorRowKeepsTheCameraAboveTheGround) {
+  tank = owned;
+  owned->pause();
+  scene.settle();
+  float lastPitch = 0.0f;
+  for (int row = 0; row < 768; ++row) {
+    receiver.OnEvent(mouseEvent(1023 - row, row));
+    scene.smgr->drawAll();
+    const irr::core::vector3df angles = owned->cameraPivot->getRotation();
+    ASSERT_EQ(angles.Y, static_cast<float>(1023 - row));
+    ASSERT_GE(owned->camera->getAbsolutePosition().Y, 0.5f) << "row " << row;
+    if (row > 0) {
+      ASSERT_NEAR(std::fabs(angles.X - lastPitch), 1.0f, 1e-4f) << "row " << row;
+    }
+    lastPitch = angles.X;
+  }
 }
 
 TEST(Texts, StatusAndCaptionAreFormattedAndCutToTheirBuffers) {

@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <limits>
+#include <memory>
+#include <vector>
 
 #include "support.h"
 
@@ -236,6 +240,88 @@ TEST(TankLongSteps, TwoFramesPerSecondForAMinuteStayOnTheSprings) {
   }
   EXPECT_NEAR(t.turret.traverseRate, -56.0f, kSteadyRateTol);
   EXPECT_NEAR(t.angularVelocity.Y, 10.0f, kSteadyRateTol);
+}
+
+struct JumpPeak {
+  float height;  // m, the hull's highest point
+  float pitch;   // deg, its largest pitch either way
+};
+
+// A jump on the front left wheel of a tank settled at the same step rate.
+JumpPeak jumpOnFrontWheel(int stepsPerSecond) {
+  constexpr float kSettleSeconds = 5.0f;  // s
+  constexpr float kFlightSeconds = 3.0f;  // s: up, down and the first rebounds
+  const float dt = 1.0f / static_cast<float>(stepsPerSecond);
+  TankScene s;
+  s.run(kSettleSeconds, dt);
+  s.tank->jumpWheel = 0;  // the wheel the jump command would pick at random
+  JumpPeak peak{0.0f, 0.0f};
+  for (long i = 0, n = std::lround(kFlightSeconds / dt); i < n; ++i) {
+    s.frame(dt);
+    peak.height = std::max(peak.height, s.tank->chassisNode->getPosition().Y);
+    peak.pitch = std::max(peak.pitch, std::fabs(s.tank->chassisNode->getRotation().X));
+  }
+  return peak;
+}
+
+// The kick is an impulse: the same jump at any step rate, and at 60 steps/s the jump it
+// always was (2.41 m, 50 deg).
+TEST(TankJump, SameHeightAndPitchAtAnyStepRate) {
+  constexpr float kShare = 0.05f;         // of the 60 steps/s peaks
+  constexpr float kHeightAt60 = 2.4076f;  // m
+  constexpr float kPitchAt60 = 50.1f;     // deg
+  const JumpPeak reference = jumpOnFrontWheel(60);
+  EXPECT_NEAR(reference.height, kHeightAt60, 1e-3f);
+  EXPECT_NEAR(reference.pitch, kPitchAt60, 0.1f);
+  for (int rate : {10, 20, 30, 144, 500, 1000}) {
+    const JumpPeak peak = jumpOnFrontWheel(rate);
+    EXPECT_NEAR(peak.height, reference.height, kShare * reference.height) << rate << " steps/s";
+    EXPECT_NEAR(peak.pitch, reference.pitch, kShare * reference.pitch) << rate << " steps/s";
+  }
+}
+
+// Everything a step can change, bit for bit.
+std::vector<float> tankState(const Tank& t) {
+  std::vector<float> v;
+  auto add = [&v](const vector3df& a) { v.insert(v.end(), {a.X, a.Y, a.Z}); };
+  for (const irr::scene::ISceneNode* node : {t.rootNode, t.chassisNode}) {
+    add(node->getPosition());
+    add(node->getRotation());
+  }
+  for (const irr::scene::ISceneNode* wheel : t.wheelNodes) add(wheel->getPosition());
+  for (const suspension::Suspension* spring : t.suspensions)
+    v.insert(v.end(),
+             {static_cast<float>(spring->lastLength), static_cast<float>(spring->springForce)});
+  add(t.angularVelocity);
+  add(t.chassisVelocity);
+  add(t.camera->getTarget());
+  v.insert(v.end(), {static_cast<float>(t.engine.getSpeed()), t.turret.traverseRate,
+                     static_cast<float>(t.jumpWheel)});
+  return v;
+}
+
+// A step of no length, of negative length, not finite or too short to divide by leaves the
+// tank as it was, a pending jump included; an absurdly long one runs as a minute.
+TEST(TankBadSteps, ChangeNothingAndAnAbsurdlyLongOneStaysFinite) {
+  const float infinity = std::numeric_limits<float>::infinity();
+  const float bad[] = {0.0f, -0.0f, -k60Hz, -infinity, infinity, std::nanf(""), 1.0e-40f, 1.0e-35f};
+  TankScene s;
+  Tank& t = *s.tank;
+  t.accelerate(true);
+  t.turnRight(true);
+  t.turnTurretLeft(true);
+  s.run(1.0f, k60Hz);
+  t.jump();
+  s.smgr->drawAll();
+  const std::vector<float> before = tankState(t);
+  for (float dt : bad) {
+    t.calculatePosition(dt);
+    EXPECT_EQ(tankState(t), before) << "a step of " << dt << " s";
+  }
+  for (float dt : {1.0e6f, std::numeric_limits<float>::max()}) {
+    s.frame(dt);
+    for (float value : tankState(t)) ASSERT_TRUE(std::isfinite(value)) << "after " << dt << " s";
+  }
 }
 
 struct DriveResult {

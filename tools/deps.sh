@@ -6,6 +6,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
+  libjpeg-dev               # checks each texture with the JPEG library the engine uses
   libirrlicht-dev           # the 3D engine
   libgtest-dev googletest   # unit tests
   libbenchmark-dev          # benchmarks
@@ -14,6 +15,11 @@ packages=(
   libx11-dev                # the window-close end-to-end test speaks Xlib
   xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
   xauth
+  dpkg-dev file             # make package: dpkg-shlibdeps works out the Depends
+  desktop-file-utils man-db # the installed launcher and manual page are checked
+  lintian mmdebstrap        # the package check: lint, then a clean Debian 12 root
+  clang libclang-rt-14-dev  # fuzz targets: libFuzzer and the sanitizers' runtimes
+  valgrind                  # the corpus through the engine's own (uninstrumented) loaders
 )
 
 missing=()

@@ -3,12 +3,15 @@
 # driven by real X key and mouse events:
 #   scene      the caption, the drawn scene and its status line
 #   drive      Space and W: the status line changes and the chase camera follows the tank
+#   mouse      the pointer turns the camera, and at no row does it look from under the ground
 #   close      the window's close request: exit 0
 #   nodisplay  no display: exit 1 at once, saying why
 #   flood      10,000 random key and mouse events from the key table, then Escape: exit 0
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
-#              replaced by garbage, made unreadable or replaced by a directory: exit 1
-#              naming that file, never a crash or a hang
+#              replaced by garbage, made unreadable, replaced by a directory, and damaged
+#              in the worst way its format allows (a JPEG 30000 px wide, a 3DS material
+#              name without its end, a run-length BMP): exit 1 naming that file, never a
+#              crash or a hang
 # Usage: e2e.sh <case> <path to bin/ferrox> <close-window tool>
 set -euo pipefail
 source "$(dirname "$0")/window.sh"
@@ -45,6 +48,9 @@ case "$label" in
   drive)
     start_display
     start_game
+    # A low camera, so that the horizon and the cubes show the drive; from high above only
+    # the faint sand would move.
+    xdotool mousemove 512 24
     sleep 2
     shot paused
     xdotool key space
@@ -58,6 +64,32 @@ case "$label" in
     view=$(pixels_changed paused driven 1024x700+0+60)
     [ "$view" -ge 20000 ] || fail "the view hardly changed ($view pixels)"
     echo "status line: $status pixels changed; view: $view pixels changed"
+    ;;
+
+  mouse)
+    start_display
+    start_game
+    sleep 2
+    xdotool mousemove 100 200
+    sleep 1
+    shot before
+    xdotool mousemove 700 300
+    sleep 1
+    shot after
+    view=$(pixels_changed before after)
+    [ "$view" -ge 20000 ] || fail "the view hardly turned ($view pixels)"
+    echo "view: $view pixels changed"
+    # Rows that once took the camera under the ground: the bottom of the view must be sand
+    # (red well above blue), not sky or the sky box's floor seen from below.
+    for row in 0 250 600; do
+      xdotool mousemove 512 "$row"
+      sleep 1
+      shot "row$row"
+      sand=$(convert "$work/row$row.png" -crop 1024x60+0+708 +repage -fx '(r-b>0.2)?1:0' \
+        -format '%[fx:int(100*mean+0.5)]' info:)
+      [ "$sand" -ge 90 ] || fail "row $row: only $sand % sand at the bottom of the view"
+      echo "row $row: $sand % sand at the bottom"
+    done
     ;;
 
   close)
@@ -153,15 +185,39 @@ case "$label" in
             'BEGIN { srand(seed); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }' >"$2" ;;
         unreadable) chmod 000 "$2" ;;
         directory) rm "$2" && mkdir "$2" ;;
+        wide)  # the first frame header's width: 30000 px
+          perl -0777 -i -pe 'my $at = 2;
+            while ($at + 9 < length) {
+              my ($marker, $length) = unpack "x${at} x C n", $_;
+              if ($marker == 0xC0 || $marker == 0xC2) { substr($_, $at + 7, 2) = pack "n", 30000; last }
+              $at += 2 + $length;
+            }' "$2" ;;
+        unterminated)  # the first material name (chunk 0xA000) loses its terminating NUL
+          perl -0777 -i -pe 'while (/\x00\xA0(....)/gs) {
+              my $end = pos() - 6 + unpack("V", $1) - 1;
+              if ($end < length && substr($_, $end, 1) eq "\0") { substr($_, $end, 1) = "x"; last }
+            }' "$2" ;;
+        rle) printf '\001' | dd of="$2" bs=1 seek=30 conv=notrunc status=none ;;  # compression
       esac
     }
 
     runs=0
     refused_at_load=0  # after the window opened, by the guard or the engine's loader
     for asset in "${assets[@]}"; do
-      for kind in half garbage unreadable directory; do
+      kinds=(half garbage unreadable directory)
+      case "$asset" in
+        *.jpg) kinds+=(wide) ;;
+        *.3ds) kinds+=(unterminated) ;;
+        *.bmp) kinds+=(rle) ;;
+      esac
+      for kind in "${kinds[@]}"; do
         path="$tree/media/$asset"
+        cp "$path" "$work/before"
         damage "$kind" "$path"
+        case "$kind" in
+          wide | unterminated | rle)
+            ! cmp -s "$path" "$work/before" || fail "$asset $kind: the damage changed nothing" ;;
+        esac
         runner=()
         [ "$kind" = unreadable ] && runner=("${as_reader[@]}")
         code=0

@@ -1,6 +1,7 @@
 // The soak: a tank on the null device driven through the program's own receiver by one
-// random command every step, stepped by a random frame length, checked every step for
-// NaN and infinity; then left to settle, when it must rest as a fresh tank does.
+// random command every step, stepped by a random frame length (now and then by a step of
+// no length, of negative length or not finite), checked every step for NaN and infinity;
+// then left to settle, when it must rest as a fresh tank does.
 //   ferrox_soak [steps, default 1000000] [GoogleTest flags]
 #include <gtest/gtest.h>
 #include <irrlicht.h>
@@ -9,6 +10,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <string>
 
@@ -30,6 +32,7 @@ constexpr float kShortestFrame = 0.001f;  // s
 constexpr float kLongestFrame = 1.0f;     // s
 constexpr int kWindowWidth = 1024;        // px, where the mouse can be
 constexpr int kWindowHeight = 768;        // px
+constexpr int kBadStepOdds = 64;          // one step in this many is a bad one
 constexpr float kBrakeSeconds = 60.0f;    // s: the brake stops any speed the soak left
 constexpr float kRestSeconds = 20.0f;     // s: then the hull comes to rest
 
@@ -45,6 +48,15 @@ const irr::EKEY_CODE kTableKeys[] = {
     irr::KEY_KEY_V, irr::KEY_SPACE, irr::KEY_KEY_C, irr::KEY_KEY_R,
 };
 constexpr int kKeyCount = sizeof kTableKeys / sizeof kTableKeys[0];
+
+// Steps no frame loop makes but any caller could: each must leave the tank as it is.
+const float kBadSteps[] = {0.0f,
+                           -support::k60Hz,
+                           std::numeric_limits<float>::quiet_NaN(),
+                           std::numeric_limits<float>::infinity(),
+                           -std::numeric_limits<float>::infinity(),
+                           std::numeric_limits<float>::denorm_min()};
+constexpr int kBadStepCount = sizeof kBadSteps / sizeof kBadSteps[0];
 
 // An angle in degrees, turned into (-180, 180].
 float normalised(float degrees) {
@@ -66,10 +78,12 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
   std::uniform_int_distribution<int> mouseX(0, kWindowWidth - 1);
   std::uniform_int_distribution<int> mouseY(0, kWindowHeight - 1);
   std::uniform_real_distribution<float> frame(kShortestFrame, kLongestFrame);
+  std::uniform_int_distribution<int> badStep(0, kBadStepOdds * kBadStepCount - 1);
 
   long failedAt = -1;
   std::string what;
-  long moving = 0;        // steps taken unpaused
+  long moving = 0;  // steps taken unpaused
+  long badSteps = 0;
   float highest = 0.0f;   // m, the hull's highest point above its built height
   float steepest = 0.0f;  // deg, the hull's largest pitch or roll
   float fastest = 0.0f;   // m/s, either way
@@ -81,7 +95,10 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
     } else {
       receiver.OnEvent(keyEvent(kTableKeys[c / 2], c % 2 == 0));
     }
-    scene.frame(frame(random));  // drawn first, as the frame loop does
+    scene.smgr->drawAll();  // as the frame loop does: it refreshes the heights the springs read
+    const int bad = badStep(random);
+    if (bad < kBadStepCount) ++badSteps;
+    soaked.calculatePosition(bad < kBadStepCount ? kBadSteps[bad] : frame(random));
     what = firstNonFinite(soaked);
     if (!what.empty()) failedAt = step;
     if (!soaked.paused) ++moving;
@@ -92,9 +109,9 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
   }
   ASSERT_EQ(failedAt, -1) << what << " is not finite after step " << failedAt;
   std::printf(
-      "%ld steps, %ld of them unpaused; hull up to %.1f m, tilted up to %.1f deg; "
+      "%ld steps, %ld of them unpaused, %ld bad; hull up to %.1f m, tilted up to %.1f deg; "
       "speed up to %.1f m/s\n",
-      steps, moving, highest, steepest, fastest);
+      steps, moving, badSteps, highest, steepest, fastest);
 
   // Let go of everything, run, brake to a stop, then stand.
   for (irr::EKEY_CODE key : kTableKeys) receiver.OnEvent(keyEvent(key, false));

@@ -2,12 +2,12 @@
 // program's own frame, without the simulation step: for looking at the media, and the
 // frame-rate baseline of the program. The tank is built and never stepped.
 //   ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG]
-//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW [--text 1]]
+//                 [--eye X,Y,Z] [--target X,Y,Z] [--chase X,Y [--text 1]]
 //                 [--turret DEG] [--elevation DEG]
 // By default a free camera at --eye looks at --target; --chase looks through the tank's
-// chase camera instead, turned as the mouse turns it in the program. --text 1 draws the
-// program's status line as well, so that the two differ only by the simulation step.
-// Reads ../media as the program does, moving beside itself when it is not there.
+// chase camera instead, turned by the program's own receiver for a cursor at X,Y. --text 1 draws
+// the program's status line as well, so that the two differ only by the simulation step. Reads
+// ../media as the program does, moving beside itself when it is not there.
 #include <irrlicht.h>
 
 #include <cstdio>
@@ -17,6 +17,7 @@
 
 #include "Tank.h"
 #include "assets.h"
+#include "main.h"
 #include "world.h"
 
 using namespace irr;
@@ -35,8 +36,8 @@ struct Options {
   core::vector3df target{0.0f, 1.4f, 1.5f};
   bool chase = false;
   bool text = false;
-  float chasePitch = 0.0f;    // degrees, the pivot's X rotation
-  float chaseYaw = 0.0f;      // degrees, the pivot's Y rotation
+  int cursorX = 0;            // px, the cursor that turns the chase camera
+  int cursorY = 0;            // px
   float turretYaw = 0.0f;     // degrees
   float gunElevation = 0.0f;  // degrees, the pivot's X rotation: negative raises the gun
 };
@@ -62,7 +63,7 @@ bool parse(int argc, char** argv, Options* o) {
     } else if (!std::strcmp(arg, "--target")) {
       if (!parseVector(value, &o->target)) return false;
     } else if (!std::strcmp(arg, "--chase")) {
-      o->chase = std::sscanf(value, "%f,%f", &o->chasePitch, &o->chaseYaw) == 2;
+      o->chase = std::sscanf(value, "%d,%d", &o->cursorX, &o->cursorY) == 2;
       if (!o->chase) return false;
     } else if (!std::strcmp(arg, "--text")) {
       o->text = std::atoi(value) != 0;
@@ -109,7 +110,7 @@ int main(int argc, char** argv) {
   if (!parse(argc, argv, &o)) {
     std::fprintf(stderr,
                  "usage: ferrox_viewer [--seconds S] [--frames N] [--screenshot PNG] "
-                 "[--eye X,Y,Z] [--target X,Y,Z] [--chase PITCH,YAW] [--text 1] "
+                 "[--eye X,Y,Z] [--target X,Y,Z] [--chase X,Y] [--text 1] "
                  "[--turret DEG] [--elevation DEG]\n");
     return 2;
   }
@@ -133,8 +134,13 @@ int main(int argc, char** argv) {
   Tank* tank = buildScene(device);
   tank->turret.turretNode->setRotation({0, o.turretYaw, 0});
   tank->turret.canonPivot->setRotation({o.gunElevation, 0, 0});
-  if (o.chase) {
-    tank->rotateCamera(o.chasePitch, o.chaseYaw);
+  if (o.chase) {  // the camera as the program's receiver turns it for this cursor
+    SEvent moved = {};
+    moved.EventType = EET_MOUSE_INPUT_EVENT;
+    moved.MouseInput.Event = EMIE_MOUSE_MOVED;
+    moved.MouseInput.X = o.cursorX;
+    moved.MouseInput.Y = o.cursorY;
+    MyEventReceiver().OnEvent(moved);
   } else {  // a camera of our own, made the active one
     device->getSceneManager()
         ->addCameraSceneNode(nullptr, o.eye, o.target)

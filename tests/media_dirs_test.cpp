@@ -1,0 +1,55 @@
+// Where the program looks for its media, in order, on a scratch tree laid out as an
+// install under a prefix: <base>/usr/games holds the program, <base>/home is where it starts.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+#include "MediaDirs.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kProbe = "../media/env/mark2.3ds";
+
+struct Case {
+  const char* name;
+  std::vector<std::string> mediaDirs;  // under <base>, each given the probed mesh
+  bool knowsExe;                       // false: /proc/self/exe could not be read
+  std::string expected;                // under <base>; empty: found nowhere
+};
+
+TEST(MediaDirs, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
+  const Case cases[] = {
+      {"nowhere", {}, true, ""},
+      {"installed only", {"usr/share/games/ferrox/media"}, true, "usr/share/games/ferrox/media"},
+      {"beside the program first",
+       {"usr/share/games/ferrox/media", "usr/media"},
+       true,
+       "usr/games"},
+      {"working dir first", {"usr/share/games/ferrox/media", "usr/media", "media"}, true, "home"},
+      {"no executable path: the working dir alone", {"usr/share/games/ferrox/media"}, false, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const fs::path base = fs::temp_directory_path() / "ferrox-media-dirs";
+    fs::remove_all(base);
+    fs::create_directories(base / "home");
+    fs::create_directories(base / "usr/games");
+    fs::create_directories(base / "usr/share/games/ferrox");
+    // A media directory without our files, as many systems have a /media, never counts.
+    fs::create_directories(base / "media");
+    for (const std::string& dir : c.mediaDirs) {
+      fs::create_directories(base / dir / "env");
+      std::ofstream(base / dir / "env/mark2.3ds") << "mesh";
+    }
+    const fs::path exeDir = c.knowsExe ? base / "usr/games" : fs::path();
+    const fs::path found =
+        media::firstHolding(media::workingDirCandidates(base / "home", exeDir), kProbe);
+    EXPECT_EQ(found, c.expected.empty() ? fs::path() : base / c.expected);
+    fs::remove_all(base);
+  }
+}
+
+}  // namespace

@@ -18,7 +18,7 @@
 #                     [seconds per run, default 3] [rounds, default 6]
 set -euo pipefail
 
-source "$(dirname "$0")/../tests/e2e/window.sh"
+source "$(dirname "$0")/../tools/window.sh"
 window_init framerate "$1"
 viewer=$(readlink -f "$2")
 counter=$(readlink -f "$3")

@@ -79,7 +79,7 @@ deb=$(readlink -f "$1")
 [ "$(id -u)" = 0 ] || exec sudo "$0" "$@"
 start=$SECONDS
 work=$(mktemp -d)
-source "$(dirname "$0")/../tests/e2e/window.sh"  # start_display, stop_display
+source "$(dirname "$0")/window.sh"  # start_display, stop_display
 mmdebstrap_pid=""
 cleanup() {
   [ -n "$mmdebstrap_pid" ] && kill "$mmdebstrap_pid" 2>/dev/null && wait "$mmdebstrap_pid"

@@ -14,7 +14,7 @@
 #              crash or a hang
 # Usage: e2e.sh <case> <path to bin/ferrox> <close-window tool>
 set -euo pipefail
-source "$(dirname "$0")/window.sh"
+source "$(dirname "$0")/../../tools/window.sh"
 window_init "$1" "$2"
 close_window=$3
 

@@ -5,7 +5,7 @@
 # Usage: installed.sh files|run <build dir>
 set -euo pipefail
 
-source "$(dirname "$0")/window.sh"
+source "$(dirname "$0")/../../tools/window.sh"
 window_init "installed $1" "$2"  # the program is the installed one, below
 build=$(readlink -f "$2")
 sources=$(readlink -f "$(dirname "$0")/../..")

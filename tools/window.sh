@@ -1,5 +1,5 @@
-# Sourced by the window tests and the frame-rate script: a private X display, the program
-# started in it, waits, failure and clean-up.
+# Sourced by the window tests, the frame-rate script and the package check: a private X
+# display, the program started in it, waits, failure and clean-up.
 #   window_init <label> <path to bin/ferrox>   sets $program, $bindir and $work; cleans up on exit
 
 window_init() {

@@ -1,6 +1,5 @@
-// The media files as the engine reads them: every path loads, meshes have the shapes and
-// facing the rig needs, textures suit the video driver, the sky box has no seams and the
-// font carries the status line.
+// The media files as the engine reads them: meshes have the shapes and facing the rig
+// needs, and the font carries the status line.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
@@ -21,17 +20,10 @@ constexpr float kFlatTol = 1e-4f;    // m, the ground's height spread
 constexpr float kMinVolume = 1e-3f;  // m^3, a solid that faces outward encloses at least this
 constexpr float kFacingUp = 0.9f;    // cosine from vertical of a face counted as top or bottom
 constexpr u32 kMinShadeStep = 64;    // 8-bit levels between a lit top and an unlit bottom
-constexpr int kSeamTol = 6;          // 8-bit levels, mean difference across a sky-box edge
 constexpr u32 kStatusWidth = 290;    // px
 constexpr u32 kStatusHeight = 40;    // px
 constexpr u32 kMinGlyphHeight = 14;  // px, readable at 1024 x 768
 constexpr u32 kMinInkAlpha = 128;    // of 255, the densest pixel of a visible glyph
-
-const char* const kTextures[] = {
-    "../media/env/sand3.jpg",       "../media/skybox/dream_up.jpg", "../media/skybox/dream_dn.jpg",
-    "../media/skybox/dream_rt.jpg", "../media/skybox/dream_lt.jpg", "../media/skybox/dream_ft.jpg",
-    "../media/skybox/dream_bk.jpg", "../media/brickwall.jpg",       "../media/tank/kamo.jpg",
-    "../media/tank/metalox.jpg",    "../media/tank/rust3.jpg"};
 
 // One null device for the suite: the engine's loaders without a window.
 class Media : public ::testing::Test {
@@ -111,69 +103,6 @@ TEST_F(Media, MeshesHaveTheShapesAndFacingTheRigPlacesThemFor) {
       EXPECT_GE(top, bottom + kMinShadeStep);
     }
   }
-}
-
-TEST_F(Media, TexturesLoadWithPowerOfTwoSides) {
-  for (const char* path : kTextures) {
-    SCOPED_TRACE(path);
-    video::IImage* img = image(path);
-    ASSERT_NE(img, nullptr);
-    const core::dimension2du size = img->getDimension();
-    EXPECT_TRUE(size.Width == 256 || size.Width == 512) << size.Width;
-    EXPECT_EQ(size.Width, size.Height);
-    img->drop();
-  }
-}
-
-// The engine's sky box lays each image over one cube face: pixel (u, v) lies at
-// origin + u * uAxis + v * vAxis on the cube from -1 to 1. Its left slot takes "rt", its
-// right slot "lt". Neighbouring edge pixels must show the same sky.
-TEST_F(Media, SkyBoxFacesMeetWithoutSeams) {
-  struct Face {
-    const char* path;
-    core::vector3df origin, uAxis, vAxis;
-    video::IImage* img;
-    core::vector3df normal() const { return origin + (uAxis + vAxis) * 0.5f; }
-  };
-  std::vector<Face> faces = {
-      {"../media/skybox/dream_ft.jpg", {1, 1, -1}, {-2, 0, 0}, {0, -2, 0}, nullptr},
-      {"../media/skybox/dream_rt.jpg", {1, 1, 1}, {0, 0, -2}, {0, -2, 0}, nullptr},
-      {"../media/skybox/dream_bk.jpg", {-1, 1, 1}, {2, 0, 0}, {0, -2, 0}, nullptr},
-      {"../media/skybox/dream_lt.jpg", {-1, 1, -1}, {0, 0, 2}, {0, -2, 0}, nullptr},
-      {"../media/skybox/dream_up.jpg", {-1, 1, 1}, {0, 0, -2}, {2, 0, 0}, nullptr},
-      {"../media/skybox/dream_dn.jpg", {-1, -1, 1}, {2, 0, 0}, {0, 0, -2}, nullptr}};
-  for (Face& f : faces) {
-    f.img = image(f.path);
-    ASSERT_NE(f.img, nullptr) << f.path;
-  }
-  const s32 n = s32(faces[0].img->getDimension().Width);
-  auto pixel = [n](float t) { return u32(core::clamp(s32(t * n), 0, n - 1)); };
-  for (const Face& f : faces) {
-    for (int edge = 0; edge < 4; ++edge) {  // top, bottom, left, right; one pixel deep
-      long diff = 0;
-      for (s32 i = 0; i < n; ++i) {
-        const s32 x = edge < 2 ? i : (edge == 2 ? 0 : n - 1);
-        const s32 y = edge < 2 ? (edge == 0 ? 0 : n - 1) : i;
-        const core::vector3df p =
-            f.origin + f.uAxis * ((x + 0.5f) / n) + f.vAxis * ((y + 0.5f) / n);
-        // The neighbour is the face whose normal p leans towards most, f's own apart.
-        const Face* g = nullptr;
-        for (const Face& h : faces) {
-          if (&h != &f && (!g || p.dotProduct(h.normal()) > p.dotProduct(g->normal()))) g = &h;
-        }
-        // Where the ray through p meets g's face.
-        const core::vector3df d = p / std::fabs(p.dotProduct(g->normal())) - g->origin;
-        const video::SColor a = f.img->getPixel(u32(x), u32(y));
-        const video::SColor b =
-            g->img->getPixel(pixel(d.dotProduct(g->uAxis) / 4), pixel(d.dotProduct(g->vAxis) / 4));
-        diff += std::abs(s32(a.getRed()) - s32(b.getRed())) +
-                std::abs(s32(a.getGreen()) - s32(b.getGreen())) +
-                std::abs(s32(a.getBlue()) - s32(b.getBlue()));
-      }
-      EXPECT_LE(diff / (3 * n), kSeamTol) << f.path << " edge " << edge;
-    }
-  }
-  for (Face& f : faces) f.img->drop();
 }
 
 // Boxes are read in order from the space on; a character without a box maps to the space.

@@ -16,7 +16,7 @@ class Tank {
   static constexpr const char* kChassisMesh = "../media/tank/chassi.3ds";
   static constexpr const char* kTrackMesh = "../media/tank/track.3ds";
   static constexpr const char* kWheelMesh = "../media/tank/wheel.3ds";
-  static constexpr const char* kChassisTexture = "../media/tank/kamo.jpg";
+  static constexpr const char* kChassisTexture = turret::Turret::kTexture;  // one camouflage
   static constexpr const char* kTrackTexture = "../media/tank/rust3.jpg";
   static constexpr const char* kWheelTexture = "../media/tank/metalox.jpg";
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "assets.h"
+#include "support.h"
 
 namespace {
 
@@ -31,12 +32,7 @@ irr::IrrlichtDevice* nullDevice() {
     device->drop();
     device = nullptr;
   }
-  if (device == nullptr) {
-    irr::SIrrlichtCreationParameters params;
-    params.DriverType = irr::video::EDT_NULL;
-    params.LoggingLevel = irr::ELL_NONE;
-    device = irr::createDeviceEx(params);
-  }
+  if (device == nullptr) device = support::createNullDevice();
   return device;
 }
 

@@ -39,6 +39,7 @@ build() {  # the targets a suite needs
   case "$1" in
     soak) targets=(ferrox_soak) ;;
     e2e.*) targets=(ferrox ferrox_close_window) ;;
+    corpus.*) targets=(ferrox_replay) ;;
   esac
   cmake --build "$scratch/build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1
 }
@@ -47,7 +48,7 @@ run_suite() {
   case "$1" in
     unit) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_tests --gtest_brief=1) ;;
     soak) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_soak "$soak_steps") ;;
-    e2e.*) (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
+    e2e.* | corpus.*) (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
   esac >"$scratch/suite.log" 2>&1
 }
 

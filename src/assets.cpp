@@ -230,21 +230,16 @@ struct MeshCheck {
         return consistent(triangles, body);
       }
       case kVertices: {
-        if (mesh->vertices) return fail("a second vertex list", body);
-        const long count = countedRecords(body, stop, kVertexBytes, false);
-        if (count < 0) return fail("a vertex count that disagrees with its chunk", body);
-        mesh->vertices = true;
+        const long count = countedList(&mesh->vertices, "vertex", body, stop, kVertexBytes, false);
+        if (count < 0) return false;
         mesh->vertexCount = static_cast<std::size_t>(count);
         allVertices += mesh->vertexCount;
-        if (allVertices > kMaxMeshVertices) return fail("too many vertices", body);
-        return true;
+        return allVertices <= kMaxMeshVertices || fail("too many vertices", body);
       }
       case kTexCoords: {
-        if (mesh->texCoords) return fail("a second texture-coordinate list", body);
-        const long count = countedRecords(body, stop, kTexCoordBytes, false);
-        if (count < 0)
-          return fail("a texture-coordinate count that disagrees with its chunk", body);
-        mesh->texCoords = true;
+        const long count =
+            countedList(&mesh->texCoords, "texture-coordinate", body, stop, kTexCoordBytes, false);
+        if (count < 0) return false;
         mesh->texCoordCount = static_cast<std::size_t>(count);
         return true;
       }
@@ -260,11 +255,23 @@ struct MeshCheck {
     return fail("an unsupported chunk " + hex(id), body);
   }
 
+  // The first list of its kind in a mesh, its count agreeing with its chunk: that count,
+  // noted in `seen`; else -1, the refusal said.
+  long countedList(bool* seen, const std::string& what, std::size_t body, std::size_t stop,
+                   std::size_t recordBytes, bool more) {
+    if (*seen) {
+      fail("a second " + what + " list", body);
+      return -1;
+    }
+    const long count = countedRecords(body, stop, recordBytes, more);
+    if (count < 0) fail("a " + what + " count that disagrees with its chunk", body);
+    *seen = true;
+    return count;
+  }
+
   bool faces(std::size_t body, std::size_t stop, int depth, TriangleMesh* mesh) {
-    if (mesh->faces) return fail("a second face list", body);
-    const long count = countedRecords(body, stop, kFaceBytes, true);
-    if (count < 0) return fail("a face count that disagrees with its chunk", body);
-    mesh->faces = true;
+    const long count = countedList(&mesh->faces, "face", body, stop, kFaceBytes, true);
+    if (count < 0) return false;
     mesh->faceCount = static_cast<std::size_t>(count);
     allFaces += mesh->faceCount;
     if (allFaces > kMaxMeshFaces) return fail("too many faces", body);

@@ -4,7 +4,7 @@
 #   scene      the caption, the drawn scene and its status line; the pointer turns the
 #              camera, and at no row does it look from under the ground
 #   drive      Space and W: the status line changes and the chase camera follows the tank;
-#              then Escape: exit 0
+#              then a flood of 10,000 seeded key and mouse events, and Escape: exit 0
 #   close      the window's close request: exit 0
 #   nodisplay  no display: exit 1 at once, saying why
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
@@ -19,6 +19,9 @@ window_init "$1" "$2"
 close_window=$3
 
 readonly kGarbageSeed=7
+readonly kFloodEvents=10000
+readonly kFloodSeed=6
+readonly kTableKeys=(w s a d q e j l i k v space c r)  # every key of the table but Escape
 
 
 case "$label" in
@@ -71,6 +74,18 @@ case "$label" in
     view=$(pixels_changed paused driven 1024x700+0+60)
     [ "$view" -ge 20000 ] || fail "the view hardly changed ($view pixels)"
     echo "status line: $status pixels changed; view: $view pixels changed"
+    # Then a seeded flood: key downs and ups of every table key, and mouse moves anywhere.
+    LC_ALL=C awk -v n="$kFloodEvents" -v seed="$kFloodSeed" -v keys="${kTableKeys[*]}" 'BEGIN {
+      srand(seed); count = split(keys, key, " ")
+      for (i = 0; i < n; i++) {
+        if (int(rand() * 5) == 0) printf "mousemove %d %d\n", int(rand() * 1024), int(rand() * 768)
+        else printf "%s --delay 0 %s\n", rand() < 0.5 ? "keydown" : "keyup", key[1 + int(rand() * count)]
+      }
+    }' >"$work/flood.xdo"
+    xdotool - <"$work/flood.xdo" || fail "xdotool could not send the flood"
+    sleep 1
+    kill -0 "$game_pid" 2>/dev/null || fail "the game died in the flood"
+    [[ "$(xdotool getwindowname "$window")" =~ ^Ferrox\ \| ]] || fail "no caption after the flood"
     xdotool key Escape
     await_exit 5
     [ "$exit_code" = "0" ] || fail "exit code $exit_code after Escape"

@@ -603,11 +603,13 @@ std::vector<std::string> AssetFiles::check() {
     refused.push_back(std::string(asset.path) + ": " + why);
     files_.erase(file);
   }
+  checked_ = true;
   return refused;
 }
 
 std::vector<std::string> AssetFiles::load(irr::IrrlichtDevice* device) {
-  std::vector<std::string> refused = check();
+  // Start-up has checked before opening the window; a texture's check is a full decode.
+  std::vector<std::string> refused = checked_ ? std::vector<std::string>() : check();
   irr::io::IFileSystem* files = device->getFileSystem();
   MemoryArchive* archive = new MemoryArchive(files);
   for (const auto& [path, bytes] : files_) archive->add(path, bytes);

@@ -77,7 +77,8 @@ class AssetFiles {
   std::vector<std::string> read();
   // Checks every file read; "path: reason" for each one refused, which is then dropped.
   std::vector<std::string> check();
-  // Loads every file read and not refused into the device's caches, from the bytes read;
+  // Loads every file read and not refused into the device's caches, from the bytes read
+  // (checking them first unless check() already has);
   // "path: reason" for each one the engine refused. The device keeps serving the same
   // bytes under the same paths for as long as it lives: a later load by path never reads
   // the disk again.
@@ -85,6 +86,7 @@ class AssetFiles {
 
  private:
   std::map<std::string, Bytes> files_;
+  bool checked_ = false;  // check() has run: what is left in files_ passed it
 };
 
 // Every asset file the program needs that cannot be read or, given a device, is refused

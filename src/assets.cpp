@@ -320,7 +320,7 @@ std::string meshRefusal(const unsigned char* bytes, std::size_t size) {
 }
 
 // --- BMP, the font: uncompressed, bottom-up, 1 to 32 bits per pixel, every row present,
-// every palette index within the palette. The engine's run-length decoders never check
+// every palette index within the palette, no padding after 16-bit rows. The engine's run-length decoders never check
 // where their input ends, and it sizes its buffers from the header alone.
 
 constexpr std::size_t kBmpHeaders = 54;       // bytes: the file header and the information header
@@ -355,6 +355,9 @@ std::string fontRefusal(const unsigned char* bytes, std::size_t size) {
   const std::size_t stride = (rowBytes + 3) / 4 * 4;
   const std::size_t pixels = stride * static_cast<std::size_t>(height);
   if (dataSize > size - offset || dataSize < pixels) return "BMP: pixel rows are missing";
+  // The engine steps over a 16-bit row's padding in pixels, not bytes: each padded row
+  // starts two bytes late, and the last runs past the pixels.
+  if (bits == 16 && stride != rowBytes) return "BMP: 16-bit pixels with padded rows";
   if (bits == 4 || bits == 8) {
     const std::size_t palette = (offset - kBmpHeaders) / 4;  // entries
     const unsigned mask = (1u << bits) - 1;

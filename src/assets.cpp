@@ -320,8 +320,9 @@ std::string meshRefusal(const unsigned char* bytes, std::size_t size) {
 }
 
 // --- BMP, the font: uncompressed, bottom-up, 1 to 32 bits per pixel, every row present,
-// every palette index within the palette, no padding after 16-bit rows. The engine's run-length decoders never check
-// where their input ends, and it sizes its buffers from the header alone.
+// every palette index within the palette, no padding after 16-bit rows. The engine's
+// run-length decoders never check where their input ends, and it sizes its buffers from the
+// header alone.
 
 constexpr std::size_t kBmpHeaders = 54;       // bytes: the file header and the information header
 constexpr std::uint32_t kBmpInfoHeader = 40;  // bytes, the smallest information header

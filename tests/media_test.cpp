@@ -28,14 +28,6 @@ class Media : public ::testing::Test {
   static void SetUpTestSuite() { device_ = support::createNullDevice(); }
   static void TearDownTestSuite() { device_->drop(); }
 
-  static scene::IMesh* mesh(const char* path) {
-    scene::IAnimatedMesh* m = device_->getSceneManager()->getMesh(path);
-    return m ? m->getMesh(0) : nullptr;
-  }
-  static video::IImage* image(const char* path) {
-    return device_->getVideoDriver()->createImageFromFile(path);
-  }
-
   static IrrlichtDevice* device_;
 };
 IrrlichtDevice* Media::device_ = nullptr;
@@ -63,8 +55,9 @@ TEST_F(Media, MeshesHaveTheShapesAndFacingTheRigPlacesThemFor) {
       {"../media/tank/canon.3ds", {-0.45f, -0.3f, -2.6f}, {0.45f, 0.3f, 3.0f}}};
   for (const auto& e : table) {
     SCOPED_TRACE(e.path);
-    scene::IMesh* m = mesh(e.path);
-    ASSERT_NE(m, nullptr);
+    scene::IAnimatedMesh* animated = device_->getSceneManager()->getMesh(e.path);
+    ASSERT_NE(animated, nullptr);
+    scene::IMesh* m = animated->getMesh(0);
     const core::aabbox3df box = m->getBoundingBox();
     for (const auto& [got, want] : {std::pair(box.MinEdge, e.min), std::pair(box.MaxEdge, e.max)}) {
       EXPECT_NEAR(got.X, want.X, kShapeTol);
@@ -100,7 +93,7 @@ TEST_F(Media, FontIsABitmapFontWithEveryPrintableGlyph) {
   ASSERT_NE(font, nullptr);
   ASSERT_EQ(font->getType(), gui::EGFT_BITMAP);
   auto* bitmap = static_cast<gui::IGUIFontBitmap*>(font);
-  video::IImage* atlas = image(kFont);
+  video::IImage* atlas = device_->getVideoDriver()->createImageFromFile(kFont);
   ASSERT_NE(atlas, nullptr);
   const core::array<core::rect<s32>>& boxes = bitmap->getSpriteBank()->getPositions();
   ASSERT_EQ(boxes.size(), u32(126 - 32 + 1));

@@ -12,7 +12,6 @@ packages=(
   libbenchmark-dev          # benchmarks
   lib3ds-dev                # 3DS writer for the media generator
   libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
-  libx11-dev                # the window-close end-to-end test speaks Xlib
   xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
   xauth
   dpkg-dev file             # make package: dpkg-shlibdeps works out the Depends

@@ -38,8 +38,9 @@ build() {  # the targets a suite needs
   local targets=(ferrox_tests)
   case "$1" in
     soak) targets=(ferrox_soak) ;;
-    e2e.*) targets=(ferrox ferrox_close_window) ;;
+    e2e.*) targets=(ferrox) ;;
     corpus.*) targets=(ferrox_replay) ;;
+    install.*) targets=(all) ;;  # the install takes the generated icons and manual page too
   esac
   cmake --build "$scratch/build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1
 }
@@ -48,7 +49,7 @@ run_suite() {
   case "$1" in
     unit) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_tests --gtest_brief=1) ;;
     soak) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_soak "$soak_steps") ;;
-    e2e.* | corpus.*) (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
+    e2e.* | corpus.* | install.*) (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
   esac >"$scratch/suite.log" 2>&1
 }
 

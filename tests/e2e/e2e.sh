@@ -5,18 +5,16 @@
 #              camera, and at no row does it look from under the ground
 #   drive      Space and W: the status line changes and the chase camera follows the tank;
 #              then a flood of 10,000 seeded key and mouse events, and Escape: exit 0
-#   close      the window's close request: exit 0
 #   nodisplay  no display: exit 1 at once, saying why
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
 #              replaced by garbage, made unreadable, replaced by a directory, and replaced
 #              by the worst of its format in the regression corpus (a JPEG 30000 px wide, a
 #              3DS material name without its end, a run-length BMP): exit 1 naming that
 #              file, never a crash or a hang
-# Usage: e2e.sh <case> <path to bin/ferrox> <close-window tool>
+# Usage: e2e.sh <case> <path to bin/ferrox>
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
 window_init "$1" "$2"
-close_window=$3
 
 readonly kGarbageSeed=7
 readonly kFloodEvents=10000
@@ -90,15 +88,6 @@ case "$label" in
     await_exit 5
     [ "$exit_code" = "0" ] || fail "exit code $exit_code after Escape"
     no_crash_report || fail "a crash report"
-    ;;
-
-  close)
-    start_display
-    start_game
-    sleep 1
-    "$close_window" "$window" || fail "could not send the close request"
-    await_exit 5
-    [ "$exit_code" = "0" ] || fail "exit code $exit_code"
     ;;
 
   nodisplay)

@@ -82,11 +82,7 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
 
   long failedAt = -1;
   std::string what;
-  long moving = 0;  // steps taken unpaused
-  long badSteps = 0;
-  float highest = 0.0f;   // m, the hull's highest point above its built height
-  float steepest = 0.0f;  // deg, the hull's largest pitch or roll
-  float fastest = 0.0f;   // m/s, either way
+  float highest = 0.0f, steepest = 0.0f;  // m and deg: how far the soak threw the hull
   for (long step = 0; step < steps && failedAt < 0; ++step) {
     const int c = command(random);
     if (c == 2 * kKeyCount) {
@@ -97,21 +93,16 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
     }
     scene.smgr->drawAll();  // as the frame loop does: it refreshes the heights the springs read
     const int bad = badStep(random);
-    if (bad < kBadStepCount) ++badSteps;
     soaked.calculatePosition(bad < kBadStepCount ? kBadSteps[bad] : frame(random));
     what = firstNonFinite(soaked);
     if (!what.empty()) failedAt = step;
-    if (!soaked.paused) ++moving;
     const vector3df tilt = soaked.chassisNode->getRotation();
     highest = std::max(highest, soaked.chassisNode->getPosition().Y);
     steepest = std::max({steepest, std::fabs(normalised(tilt.X)), std::fabs(normalised(tilt.Z))});
-    fastest = std::max(fastest, static_cast<float>(std::fabs(soaked.engine.getSpeed())));
   }
   ASSERT_EQ(failedAt, -1) << what << " is not finite after step " << failedAt;
-  std::printf(
-      "%ld steps, %ld of them unpaused, %ld bad; hull up to %.1f m, tilted up to %.1f deg; "
-      "speed up to %.1f m/s\n",
-      steps, moving, badSteps, highest, steepest, fastest);
+  std::printf("%ld steps; hull thrown up to %.1f m, tilted up to %.1f deg\n", steps, highest,
+              steepest);
 
   // Let go of everything, run, brake to a stop, then stand.
   for (irr::EKEY_CODE key : kTableKeys) receiver.OnEvent(keyEvent(key, false));

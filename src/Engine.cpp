@@ -5,18 +5,18 @@
 namespace engine {
 namespace {
 
-constexpr double kMass = 60000.0;              // kg
-constexpr double kBaseTorque = 4800.0;         // drive torque off the low-speed band
-constexpr double kLowSpeedTorque = 11520.0;    // first and second gear, engine speed <= limit
-constexpr double kLowSpeedLimit = 44.0;        // engine speed, inclusive
-constexpr double kCurveReference = 43.0;       // engine speed where the curve factor is 1
-constexpr double kEngineDrag = 105.0;          // per unit engine speed, seen at the engine
-constexpr double kRollingDrag = 40.0;          // N per m/s
-constexpr double kBrakeDamping = 20000.0;      // N per m/s while braking
-constexpr double kShiftLimit = 0.5;            // m/s against the shift's direction
+constexpr double kMass = 60000.0;            // kg
+constexpr double kBaseTorque = 4800.0;       // drive torque off the low-speed band
+constexpr double kLowSpeedTorque = 11520.0;  // first and second gear, engine speed <= limit
+constexpr double kLowSpeedLimit = 44.0;      // engine speed, inclusive
+constexpr double kCurveReference = 43.0;     // engine speed where the curve factor is 1
+constexpr double kEngineDrag = 105.0;        // per unit engine speed, seen at the engine
+constexpr double kRollingDrag = 40.0;        // N per m/s
+constexpr double kBrakeDamping = 20000.0;    // N per m/s while braking
+constexpr double kShiftLimit = 0.5;          // m/s against the shift's direction
 
 // Overall ratios, second reverse to fourth gear.
-constexpr float kRatios[] = {-5.2002082f, -10.39501f, 0.0f, 10.39501f,
+constexpr float kRatios[] = {-5.2002082f, -10.39501f, 0.0f,      10.39501f,
                              5.2002082f,  3.4662044f, 2.2286606f};
 
 }  // namespace

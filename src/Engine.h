@@ -9,16 +9,16 @@ namespace engine {
 // 0 second reverse, 1 first reverse, 2 neutral, 3..6 first to fourth.
 class Engine {
  public:
-  bool accelerating;               // throttle flag of the last step
-  bool braking;                    // brake flag of the last step
-  double acceleration;             // m/s^2, net, of the last step
-  double speed;                    // m/s, positive forwards
-  double force;                    // N, net longitudinal force of the last step
-  double rpm;                      // engine speed: ratio x road speed
-  double torque;                   // drive torque chosen in the last step
-  double brakeDamping;             // N per m/s while braking, else 0
-  int gear;                        // gearbox position, 0..6
-  std::vector<float> gearRatios;   // overall ratios by gearbox position
+  bool accelerating;              // throttle flag of the last step
+  bool braking;                   // brake flag of the last step
+  double acceleration;            // m/s^2, net, of the last step
+  double speed;                   // m/s, positive forwards
+  double force;                   // N, net longitudinal force of the last step
+  double rpm;                     // engine speed: ratio x road speed
+  double torque;                  // drive torque chosen in the last step
+  double brakeDamping;            // N per m/s while braking, else 0
+  int gear;                       // gearbox position, 0..6
+  std::vector<float> gearRatios;  // overall ratios by gearbox position
 
   Engine();
   ~Engine();

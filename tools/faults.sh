@@ -78,7 +78,7 @@ for suite in $(printf '%s\n' $needed | sort -u); do
 done
 
 caught=0 missed=0 other=0
-printf '%-26s %-13s %s\n' fault suite result
+printf '%-26s %-20s %s\n' fault suite result
 for i in "${!ids[@]}"; do
   selected "$i" || continue
   if ! apply "$i"; then
@@ -93,7 +93,7 @@ for i in "${!ids[@]}"; do
   git -C "$scratch" checkout -q -- "${files[$i]}"
   case "$result" in caught) caught=$((caught + 1)) ;; MISSED) missed=$((missed + 1)) ;;
     *) other=$((other + 1)) ;; esac
-  printf '%-26s %-13s %s\n' "${ids[$i]}" "${suites[$i]}" "$result"
+  printf '%-26s %-20s %s\n' "${ids[$i]}" "${suites[$i]}" "$result"
 done
 build unit >/dev/null || true  # leave the scratch build matching the clean tree
 echo "$caught caught, $missed missed, $other stale or unbuilt"

@@ -322,7 +322,8 @@ std::string meshRefusal(const unsigned char* bytes, std::size_t size) {
 // --- BMP, the font: uncompressed, bottom-up, 1 to 32 bits per pixel, every row present,
 // every palette index within the palette, no padding after 16-bit rows. The engine's
 // run-length decoders never check where their input ends, and it sizes its buffers from the
-// header alone.
+// header alone. Before any of that it reads every font as XML text, up to the first zero
+// byte; a '<' there starts a tag, and its XML parser reads past the end of one left open.
 
 constexpr std::size_t kBmpHeaders = 54;       // bytes: the file header and the information header
 constexpr std::uint32_t kBmpInfoHeader = 40;  // bytes, the smallest information header
@@ -334,6 +335,9 @@ constexpr unsigned long kMaxFontPixels = 512ul * 512;  // px
 
 std::string fontRefusal(const unsigned char* bytes, std::size_t size) {
   if (size < kBmpHeaders || bytes[0] != 'B' || bytes[1] != 'M') return "not a BMP file";
+  const unsigned char* text = std::find(bytes, bytes + size, 0);
+  if (std::find(bytes, text, '<') != text)
+    return "BMP: a '<' before the first zero byte, which the engine would parse as XML";
   const std::uint32_t offset = u32At(bytes + 10);
   const std::uint32_t infoSize = u32At(bytes + 14);
   const auto width = static_cast<std::int32_t>(u32At(bytes + 18));

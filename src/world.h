@@ -36,7 +36,6 @@ class Frame {
   // One whole pass: draw, then advance by the driver's rate.
   void pass(Tank& tank);
 
-  int fps() const { return fps_; }
   int captionFPS() const { return lastFPS_; }  // -1 before the first caption
   const wchar_t* status() const { return status_; }
 

@@ -11,11 +11,11 @@ set -euo pipefail
 # Run by mmdebstrap as its customize hook, with the root's path: the checks inside it.
 if [ "${1:-}" = inside ]; then
   root=$2 deb=$3 work=$4
-  game_pid=""
+  label=package game_pid=""
+  source "$(dirname "$0")/window.sh"  # fail, first_frame_then_escape
   # The game runs in a session of its own, so that su and the game end together.
   trap '[ -n "$game_pid" ] && kill -9 -- "-$game_pid" 2>/dev/null; true' EXIT
   trap 'exit 1' INT TERM
-  fail() { echo "FAIL (package): $*" >&2; exit 1; }
   in_root() { chroot "$root" "$@"; }
 
   in_root sh -c "cd /tmp && apt-get install -y -q --no-install-recommends ./$deb" \
@@ -28,28 +28,7 @@ if [ "${1:-}" = inside ]; then
   setsid chroot "$root" su - player -w DISPLAY,LIBGL_ALWAYS_SOFTWARE -c ferrox \
     >"$work/game.out" 2>"$work/game.err" &
   game_pid=$!
-  window=""
-  for _ in $(seq 300); do  # the caption is set once the first frame is drawn
-    window=$(xdotool search --name '^Ferrox \|' 2>/dev/null | head -n 1 || true)
-    [ -n "$window" ] && break
-    kill -0 "$game_pid" 2>/dev/null || fail "ended before its first frame: $(tail -n 3 "$work/game.err")"
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no first frame within 30 s"
-  sleep 1
-  import -window root "$work/shot.png"
-  colours=$(convert "$work/shot.png" -format %k info:)
-  [ "$colours" -ge 1000 ] || fail "only $colours colours on screen"
-  xdotool key Escape
-  for _ in $(seq 50); do
-    kill -0 "$game_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Escape"
-  code=0
-  wait "$game_pid" || code=$?
-  game_pid=""
-  [ "$code" = 0 ] || fail "exit code $code: $(tail -n 3 "$work/game.err")"
+  first_frame_then_escape
   echo "ran from /home/player: first frame with $colours colours; Escape: exit code 0"
   for proc in /proc/[0-9]*; do
     [ "$(readlink "$proc/root" 2>/dev/null)" = "$root" ] &&

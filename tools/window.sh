@@ -98,6 +98,19 @@ await_exit() {
 
 shot() { import -window root "$work/$1.png"; }
 
+# The started game's first frame shows a drawn scene, and Escape ends it with exit code 0;
+# sets $colours, the number of colours on screen.
+first_frame_then_escape() {
+  await_window  # its caption is set after the first frame is drawn
+  sleep 1
+  shot first
+  colours=$(convert "$work/first.png" -format %k info:)
+  [ "$colours" -ge 1000 ] || fail "only $colours colours on screen"
+  xdotool key Escape
+  await_exit 5
+  [ "$exit_code" = "0" ] || fail "exit code $exit_code"
+}
+
 # Pixels that differ between two screenshots ($1, $2); with $3 ("WxH+X+Y") only there.
 pixels_changed() {
   local a="$work/$1.png" b="$work/$2.png"

@@ -46,14 +46,7 @@ case "${label#installed }" in
     start_display
     bindir=/  # started from /, as a player would
     launch "$root/usr/games/ferrox"
-    await_window  # its caption is set after the first frame is drawn
-    sleep 1
-    shot shot
-    colours=$(convert "$work/shot.png" -format %k info:)
-    [ "$colours" -ge 1000 ] || fail "only $colours colours on screen"
-    xdotool key Escape
-    await_exit 5
-    [ "$exit_code" = "0" ] || fail "exit code $exit_code"
+    first_frame_then_escape
     echo "first frame with $colours colours; Escape: exit code 0"
     ;;
 

@@ -6,7 +6,8 @@
 
 #include "Tank.h"
 #include "alloc_counter.h"
-#include "assets.h"
+#include "assets/files.h"
+#include "assets/library.h"
 #include "support.h"
 #include "world.h"
 
@@ -21,9 +22,9 @@ struct Program {
   Program() {
     std::filesystem::current_path(FERROX_RUN_DIR);  // where ../media resolves
     device = support::createNullDevice();
-    brokenAssets(device);  // loads them as the program does: checked, from memory
+    assets::installAll(device);  // as the program loads them: decoded by us, then cached
     tank = buildScene(device);
-    frame = std::make_unique<Frame>(device, device->getGUIEnvironment()->getFont(kFont));
+    frame = std::make_unique<Frame>(device, device->getGUIEnvironment()->getFont(assets::kFont));
     tank->pause();
     tank->accelerate(true);
     tank->turnRight(true);

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "Tank.h"
-#include "assets.h"
+#include "assets/catalog.h"
+#include "assets/files.h"
+#include "assets/library.h"
 #include "world.h"
 
 namespace {
@@ -31,10 +33,11 @@ bool report(const std::vector<std::string>& paths, const char* what) {
 }  // namespace
 
 int main() {
-  // Start-up: the media, each asset read and checked once, the window, the tank and its world.
-  enterMediaDirectory();
-  AssetFiles assets;  // the engine gets exactly these bytes
-  if (report(assets.read(), "cannot read") || report(assets.check(), "cannot load")) return 1;
+  // Start-up: the media, each asset read and decoded once by our own code, the window, the
+  // tank and its world.
+  assets::enterMediaDirectory(assets::kGroundMesh);
+  assets::Library assets;  // the engine gets the finished meshes and images, never the files
+  if (report(assets.load(), "cannot load")) return 1;
 
   MyEventReceiver receiver;
   device = irr::createDevice(irr::video::EDT_OPENGL,
@@ -44,12 +47,12 @@ int main() {
     std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
     return 1;
   }
-  if (report(assets.load(device), "cannot load")) {
+  if (report(assets.install(device), "cannot load")) {
     device->drop();
     return 1;
   }
   Tank* player = buildScene(device);
-  Frame frame(device, device->getGUIEnvironment()->getFont(kFont));
+  Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
   device->getCursorControl()->setVisible(true);
 
   runFrameLoop(device, frame, *player);

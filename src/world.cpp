@@ -3,12 +3,13 @@
 #include <cwchar>
 
 #include "Tank.h"
-#include "assets.h"
+#include "assets/catalog.h"
 #include "main.h"
 
 namespace {
 
 using irr::core::vector3df;
+using namespace assets;
 
 constexpr float kGroundScale = 10.0f;
 constexpr int kCubeCount = 50;

@@ -1,14 +1,17 @@
-// The media files as the engine reads them: meshes have the shapes and facing the rig
+// The media files as the program hands them to the engine: meshes have the shapes and facing the rig
 // needs, and the font carries the status line.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <string>
 #include <cmath>
 #include <utility>
 #include <vector>
 
-#include "assets.h"
+#include "assets/bmp.h"
+#include "assets/files.h"
+#include "assets/library.h"
 #include "support.h"
 
 using namespace irr;
@@ -25,12 +28,19 @@ constexpr u32 kMinInkAlpha = 128;    // of 255, the densest pixel of a visible g
 // One null device for the suite: the engine's loaders without a window.
 class Media : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { device_ = support::createNullDevice(); }
+  static void SetUpTestSuite() {
+    device_ = support::createNullDevice();
+    problems_ = assets::installAll(device_, FERROX_SOURCE_DIR "/bin");
+  }
   static void TearDownTestSuite() { device_->drop(); }
 
+  void SetUp() override { ASSERT_TRUE(problems_.empty()) << problems_.front(); }
+
   static IrrlichtDevice* device_;
+  static std::vector<std::string> problems_;
 };
 IrrlichtDevice* Media::device_ = nullptr;
+std::vector<std::string> Media::problems_;
 
 // Each mesh's extent after loading, in its node's frame and before node scales: catches the
 // format's Y/Z swap and slips of scale. Solids must face outward (the engine draws front
@@ -89,11 +99,16 @@ TEST_F(Media, MeshesHaveTheShapesAndFacingTheRigPlacesThemFor) {
 
 // Boxes are read in order from the space on; a character without a box maps to the space.
 TEST_F(Media, FontIsABitmapFontWithEveryPrintableGlyph) {
-  gui::IGUIFont* font = device_->getGUIEnvironment()->getFont(kFont);
+  gui::IGUIFont* font = device_->getGUIEnvironment()->getFont(assets::kFont);
   ASSERT_NE(font, nullptr);
   ASSERT_EQ(font->getType(), gui::EGFT_BITMAP);
   auto* bitmap = static_cast<gui::IGUIFontBitmap*>(font);
-  video::IImage* atlas = device_->getVideoDriver()->createImageFromFile(kFont);
+  assets::Bytes bytes;
+  ASSERT_TRUE(assets::readFile(FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp", bytes));
+  assets::Image image;
+  std::string why;
+  ASSERT_TRUE(assets::decodeBmp(bytes.data(), bytes.size(), image, why)) << why;
+  video::IImage* atlas = assets::toEngineImage(device_->getVideoDriver(), image);
   ASSERT_NE(atlas, nullptr);
   const core::array<core::rect<s32>>& boxes = bitmap->getSpriteBank()->getPositions();
   ASSERT_EQ(boxes.size(), u32(126 - 32 + 1));

@@ -111,7 +111,7 @@ case "$label" in
     code=0
     (cd "$tree/bin" && ./ferrox >"$work/game.out" 2>"$work/game.err") || code=$?
     [ "$code" = 1 ] || fail "exit code $code without media"
-    mapfile -t assets < <(sed -n 's|^ferrox: cannot read \.\./media/||p' "$work/game.err" | sort)
+    mapfile -t assets < <(sed -n 's|^ferrox: cannot load \.\./media/\(.*\): cannot be read$|\1|p' "$work/game.err" | sort)
     [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
       fail "named without media: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"

@@ -1,75 +1,80 @@
-// One asset through the program's whole loading path, on the engine's null device: the
-// check, then the engine's own loader on the accepted bytes. Built two ways:
-//   with libFuzzer (FERROX_FUZZ_KIND set): a fuzz target for one kind of asset;
-//   without: `ferrox_replay KIND PATH...` loads every file given, which must be accepted,
+// One asset through our decoders, bytes to finished mesh or image. Built two ways:
+//   with libFuzzer (FERROX_FUZZ_KIND set): a fuzz target for one format, which checks what
+//   every accepted input decodes to;
+//   without: `ferrox_replay KIND PATH...` decodes every file given, which must be accepted,
 //   and every file in each directory given, which must be refused unless its name begins
-//   with "accept-". Any crash, sanitizer report or other outcome fails.
+//   with "accept-"; what is accepted is also handed to the engine on a null device, as the
+//   program hands it. Any crash, sanitizer report, broken invariant or other outcome fails.
 #include <irrlicht.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "assets.h"
+#include "assets/files.h"
+#include "assets/library.h"
 #include "support.h"
 
 namespace {
 
-// The engine keeps a sprite bank of every font it loaded and offers no way to remove one:
-// a fresh device now and then keeps a long run's memory flat.
-constexpr int kInputsPerDevice = 4096;
+using assets::AssetKind;
 
-irr::IrrlichtDevice* nullDevice() {
-  static irr::IrrlichtDevice* device = nullptr;
-  static int inputs = 0;
-  if (device != nullptr && ++inputs % kInputsPerDevice == 0) {
-    device->drop();
-    device = nullptr;
-  }
-  if (device == nullptr) device = support::createNullDevice();
-  return device;
+// The role a fuzzed mesh is judged against: the one that admits the most.
+constexpr assets::MeshRole kFuzzRole = assets::MeshRole::Ground;
+
+[[noreturn]] void broken(const char* what) {
+  std::fprintf(stderr, "broken invariant: %s\n", what);
+  std::abort();
 }
 
-// A path under a directory that does not exist, so that nothing but the checked bytes can
-// ever be found there; new for each input, as the engine adds each font's glyphs to the
-// sprite bank of that name, which no font may share.
-std::string nameFor(AssetKind kind) {
-  static unsigned long inputs = 0;
-  const std::string name = "/nonexistent/ferrox-fuzz/asset" + std::to_string(++inputs);
-  switch (kind) {
-    case AssetKind::Mesh: return name + ".3ds";
-    case AssetKind::Texture: return name + ".jpg";
-    case AssetKind::Font: return name + ".bmp";
+// What an accepted asset must be, whatever bytes it came from.
+void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
+  if (kind != AssetKind::Mesh) {
+    const assets::Image& image = decoded.image;
+    const std::size_t bytesPerPixel = image.format == irr::video::ECF_A8R8G8B8 ? 4 : 3;
+    if (image.width == 0 || image.height == 0) broken("an empty image");
+    if (image.pixels.size() != std::size_t{image.width} * image.height * bytesPerPixel)
+      broken("pixels that do not fill the image");
+    return;
   }
-  return name;
+  if (decoded.mesh == nullptr || decoded.mesh->getMeshBufferCount() == 0) broken("no mesh");
+  irr::scene::IMesh* mesh = decoded.mesh->getMesh(0);
+  for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
+    const irr::scene::IMeshBuffer* buffer = mesh->getMeshBuffer(b);
+    if (buffer->getIndexCount() == 0 || buffer->getIndexCount() % 3 != 0)
+      broken("a buffer without whole triangles");
+    for (irr::u32 i = 0; i < buffer->getIndexCount(); ++i)
+      if (buffer->getIndices()[i] >= buffer->getVertexCount()) broken("an index past the vertices");
+    if (!mesh->getBoundingBox().isFullInside(buffer->getBoundingBox()))
+      broken("a buffer outside the mesh's box");
+  }
 }
 
-// Loads one input, then forgets whatever the engine kept of it: the next one loads afresh.
-bool loadOnce(AssetKind kind, const unsigned char* data, std::size_t size) {
-  irr::IrrlichtDevice* device = nullDevice();
-  const std::string name = nameFor(kind);
-  const bool accepted = loadAsset(device, kind, name, Bytes(data, data + size)).empty();
-  if (kind == AssetKind::Font) {
-    irr::gui::IGUIEnvironment* gui = device->getGUIEnvironment();
-    if (irr::gui::IGUIFont* font = accepted ? gui->getFont(name.c_str()) : nullptr)
-      gui->removeFont(font);
-  }
-  device->getSceneManager()->getMeshCache()->clear();
-  device->getVideoDriver()->removeAllTextures();
-  return accepted;
+#ifndef FERROX_FUZZ_KIND
+// Decodes and installs one input on a device of its own; true when it was accepted.
+bool loadOnce(AssetKind kind, const assets::Bytes& bytes) {
+  assets::Decoded decoded;
+  if (!assets::decode(kind, kFuzzRole, bytes.data(), bytes.size(), decoded).empty()) return false;
+  checkDecoded(kind, decoded);
+  irr::IrrlichtDevice* device = support::createNullDevice();
+  const std::string why = assets::install(device, kind, "/nonexistent/ferrox-replay/asset", decoded);
+  device->drop();
+  if (!why.empty()) std::fprintf(stderr, "decoded, but the engine would not take it: %s\n", why.c_str());
+  return why.empty();
 }
+#endif
 
 }  // namespace
 
 #ifdef FERROX_FUZZ_KIND
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  loadOnce(FERROX_FUZZ_KIND, data, size);
+  assets::Decoded decoded;
+  if (assets::decode(FERROX_FUZZ_KIND, kFuzzRole, data, size, decoded).empty())
+    checkDecoded(FERROX_FUZZ_KIND, decoded);
   return 0;
 }
 #else
@@ -96,16 +101,15 @@ int main(int argc, char** argv) {
   }
   int accepted = 0, wrong = 0;
   for (const auto& [path, acceptable] : files) {
-    std::ifstream file(path, std::ios::binary);
-    const Bytes bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    const bool loaded = loadOnce(kind, bytes.data(), bytes.size());
+    assets::Bytes bytes;
+    const bool loaded = assets::readFile(path.c_str(), bytes) && loadOnce(kind, bytes);
     accepted += loaded;
     if (loaded != acceptable) {
       std::fprintf(stderr, "%s: %s\n", path.c_str(), loaded ? "accepted" : "refused");
       ++wrong;
     }
   }
-  std::printf("%zu %s files loaded without fault, %d of them accepted, %d unlike expected\n",
+  std::printf("%zu %s files decoded without fault, %d of them accepted, %d unlike expected\n",
               files.size(), kindName.c_str(), accepted, wrong);
   return files.empty() || wrong != 0 ? 1 : 0;
 }

@@ -16,7 +16,8 @@
 #include <string>
 
 #include "Tank.h"
-#include "assets.h"
+#include "assets/files.h"
+#include "assets/library.h"
 #include "main.h"
 #include "world.h"
 
@@ -114,7 +115,7 @@ int main(int argc, char** argv) {
                  "[--turret DEG] [--elevation DEG]\n");
     return 2;
   }
-  enterMediaDirectory();
+  assets::enterMediaDirectory(assets::kGroundMesh);
   SIrrlichtCreationParameters params;
   params.DriverType = video::EDT_OPENGL;
   params.WindowSize = {kWidth, kHeight};
@@ -126,7 +127,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot open an OpenGL window\n");
     return 1;
   }
-  if (!brokenAssets(device).empty()) {
+  if (!assets::installAll(device).empty()) {
     std::fprintf(stderr, "../media is incomplete or damaged\n");
     device->drop();
     return 1;
@@ -146,7 +147,7 @@ int main(int argc, char** argv) {
         ->addCameraSceneNode(nullptr, o.eye, o.target)
         ->setFarValue(kCameraFar);
   }
-  Frame frame(device, o.text ? device->getGUIEnvironment()->getFont(kFont) : nullptr);
+  Frame frame(device, o.text ? device->getGUIEnvironment()->getFont(assets::kFont) : nullptr);
 
   video::IVideoDriver* driver = device->getVideoDriver();
   ITimer* timer = device->getTimer();

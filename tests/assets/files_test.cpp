@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "MediaDirs.h"
+#include "assets/files.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ struct Case {
   std::string expected;                // under <base>; empty: found nowhere
 };
 
-TEST(MediaDirs, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
+TEST(Files, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
   const Case cases[] = {
       {"nowhere", {}, true, ""},
       {"installed only", {"usr/share/games/ferrox/media"}, true, "usr/share/games/ferrox/media"},
@@ -33,7 +33,7 @@ TEST(MediaDirs, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const fs::path base = fs::temp_directory_path() / "ferrox-media-dirs";
+    const fs::path base = fs::path(FERROX_BINARY_DIR) / "test-media-dirs";
     fs::remove_all(base);
     fs::create_directories(base / "home");
     fs::create_directories(base / "usr/games");
@@ -46,7 +46,7 @@ TEST(MediaDirs, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
     }
     const fs::path exeDir = c.knowsExe ? base / "usr/games" : fs::path();
     const fs::path found =
-        media::firstHolding(media::workingDirCandidates(base / "home", exeDir), kProbe);
+        assets::firstHolding(assets::workingDirCandidates(base / "home", exeDir), kProbe);
     EXPECT_EQ(found, c.expected.empty() ? fs::path() : base / c.expected);
     fs::remove_all(base);
   }

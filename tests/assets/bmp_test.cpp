@@ -1,0 +1,151 @@
+// The font's image as our decoder reads it: the same pixels as the engine's own reader gives
+// for the shipped font, rows in their place for any width, and a reason for what it refuses.
+#include "assets/bmp.h"
+
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "assets/files.h"
+#include "support.h"
+
+namespace {
+
+using assets::Bytes;
+using assets::Image;
+
+constexpr const char* kShippedFont = FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp";
+
+void put16(Bytes& b, std::size_t at, unsigned v) {
+  b[at] = static_cast<unsigned char>(v);
+  b[at + 1] = static_cast<unsigned char>(v >> 8);
+}
+void put32(Bytes& b, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// A bottom-up BMP whose pixel (x, y), y counted from the top, has blue x, green y, red 7
+// and, at 32 bits, alpha x + y.
+Bytes bmp(int width, int height, unsigned bits) {
+  const std::size_t stride = (static_cast<std::size_t>(width) * bits / 8 + 3) / 4 * 4;
+  Bytes b(54 + stride * static_cast<std::size_t>(height), 0);
+  b[0] = 'B';
+  b[1] = 'M';
+  put32(b, 2, static_cast<std::uint32_t>(b.size()));
+  put32(b, 10, 54);
+  put32(b, 14, 40);
+  put32(b, 18, static_cast<std::uint32_t>(width));
+  put32(b, 22, static_cast<std::uint32_t>(height));
+  put16(b, 26, 1);
+  put16(b, 28, bits);
+  for (int y = 0; y < height; ++y) {
+    unsigned char* row = b.data() + 54 + static_cast<std::size_t>(height - 1 - y) * stride;
+    for (int x = 0; x < width; ++x) {
+      unsigned char* p = row + static_cast<std::size_t>(x) * bits / 8;
+      p[0] = static_cast<unsigned char>(x);
+      p[1] = static_cast<unsigned char>(y);
+      p[2] = 7;
+      if (bits == 32) p[3] = static_cast<unsigned char>(x + y);
+    }
+  }
+  return b;
+}
+
+std::string refusal(const Bytes& bytes) {
+  Image image;
+  std::string why;
+  EXPECT_FALSE(assets::decodeBmp(bytes.data(), bytes.size(), image, why));
+  return why;
+}
+
+TEST(Bmp, TheShippedFontDecodesToTheEnginesPixels) {
+  Bytes bytes;
+  ASSERT_TRUE(assets::readFile(kShippedFont, bytes));
+  Image ours;
+  std::string why;
+  ASSERT_TRUE(assets::decodeBmp(bytes.data(), bytes.size(), ours, why)) << why;
+
+  irr::IrrlichtDevice* device = support::createNullDevice();
+  irr::video::IImage* engines = device->getVideoDriver()->createImageFromFile(kShippedFont);
+  ASSERT_NE(engines, nullptr);
+  ASSERT_EQ(engines->getColorFormat(), irr::video::ECF_A8R8G8B8);
+  ASSERT_EQ(engines->getDimension().Width, ours.width);
+  ASSERT_EQ(engines->getDimension().Height, ours.height);
+  irr::video::IImage* mine = assets::toEngineImage(device->getVideoDriver(), ours);
+  int differing = 0;
+  for (irr::u32 y = 0; y < ours.height; ++y)
+    for (irr::u32 x = 0; x < ours.width; ++x)
+      differing += engines->getPixel(x, y) != mine->getPixel(x, y);
+  EXPECT_EQ(differing, 0);
+  mine->drop();
+  engines->drop();
+  device->drop();
+}
+
+// Odd widths pad their rows; each row must land where it belongs, the right way up.
+TEST(Bmp, RowsLandTopDownWhateverTheirPadding) {
+  for (unsigned bits : {24u, 32u}) {
+    for (int width : {1, 2, 3, 5}) {
+      SCOPED_TRACE("bits " + std::to_string(bits) + ", width " + std::to_string(width));
+      const int height = 3;
+      const Bytes bytes = bmp(width, height, bits);
+      Image image;
+      std::string why;
+      ASSERT_TRUE(assets::decodeBmp(bytes.data(), bytes.size(), image, why)) << why;
+      ASSERT_EQ(image.format, irr::video::ECF_A8R8G8B8);
+      ASSERT_EQ(image.pixels.size(), static_cast<std::size_t>(width * height * 4));
+      for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+          const unsigned char* p = image.pixels.data() + (y * width + x) * 4;
+          EXPECT_EQ(p[0], x);
+          EXPECT_EQ(p[1], y);
+          EXPECT_EQ(p[2], 7);
+          EXPECT_EQ(p[3], bits == 32 ? x + y : 255);  // 24 bits: opaque
+        }
+    }
+  }
+}
+
+TEST(Bmp, RefusesWhatItDoesNotReadWithAReason) {
+  const Bytes good = bmp(4, 4, 32);
+  auto with = [&](std::size_t at, std::uint32_t value, bool wide = true) {
+    Bytes b = good;
+    if (wide)
+      put32(b, at, value);
+    else
+      put16(b, at, value);
+    return b;
+  };
+  EXPECT_EQ(refusal(Bytes(good.begin(), good.begin() + 53)), "BMP: not a BMP file");
+  EXPECT_EQ(refusal(with(0, 0x4d42 + 1, false)), "BMP: not a BMP file");
+  EXPECT_EQ(refusal(with(30, 1)), "BMP: compressed; only plain pixels are read");
+  EXPECT_EQ(refusal(with(30, 3)), "BMP: compressed; only plain pixels are read");
+  for (unsigned bits : {1u, 4u, 8u, 16u, 0u, 33u})
+    EXPECT_EQ(refusal(with(28, bits, false)), "BMP: not 24 or 32 bits a pixel") << bits;
+  EXPECT_EQ(refusal(with(22, static_cast<std::uint32_t>(-4))),
+            "BMP: top-down or empty; only bottom-up images are read");
+  EXPECT_EQ(refusal(with(14, 12)), "BMP: an unsupported header");
+  EXPECT_EQ(refusal(with(26, 2, false)), "BMP: an unsupported header");
+  EXPECT_EQ(refusal(with(18, 0)), "BMP: empty, or larger than the largest font");
+  EXPECT_EQ(refusal(with(18, 0x80000000u)), "BMP: empty, or larger than the largest font");
+  // Each side may be long, but not the two together.
+  EXPECT_EQ(refusal(bmp(1, static_cast<int>(assets::kMaxFontPixels) + 1, 24)),
+            "BMP: empty, or larger than the largest font");
+  EXPECT_EQ(refusal(with(18, 1024) /* 1024 x 4 px, but the rows are missing */),
+            "BMP: pixel rows are missing");
+  EXPECT_EQ(refusal(with(10, 53)), "BMP: the pixels' offset is inside the headers or past the end");
+  EXPECT_EQ(refusal(with(10, static_cast<std::uint32_t>(good.size()) + 1)),
+            "BMP: the pixels' offset is inside the headers or past the end");
+  EXPECT_EQ(refusal(Bytes(good.begin(), good.end() - 1)), "BMP: pixel rows are missing");
+  // The pixels may start later, after a larger header, as long as every row is there.
+  Bytes later = with(10, 58);
+  later.insert(later.begin() + 54, {1, 2, 3, 4});
+  Image image;
+  std::string why;
+  EXPECT_TRUE(assets::decodeBmp(later.data(), later.size(), image, why)) << why;
+}
+
+}  // namespace

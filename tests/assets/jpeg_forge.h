@@ -44,7 +44,7 @@ inline std::vector<JSAMPLE> picture(const Encoding& e) {
     } else {
       const std::size_t pixel = i / e.components, x = pixel % e.width, y = pixel / e.width;
       const std::size_t c = i % e.components;
-      samples[i] = static_cast<JSAMPLE>((x * (c + 1) * 3 + y * (3 - c % 3) * 2) & 0xFF);
+      samples[i] = static_cast<JSAMPLE>(((x * (c + 1) + y * (3 - c % 3)) / 4) & 0xFF);
     }
   }
   return samples;
@@ -178,11 +178,15 @@ struct Flood {
   bool dcScan = true;                // progressive: the DC scan first (else AC scans only)
   bool interleaved = true;           // each scan holds all three components (else one each)
   int scans = 1;                     // scans in all, DC scan included
-  bool restarts = true;              // a restart marker after every MCU
-  bool data = false;                 // real zero bits for every block, and no restarts
-  bool fullBlocks = true;            // zero bits code a coefficient, else the end of a block
-  bool refinements = false;          // progressive AC scans after the first three refine
-  bool longCodes = false;            // 16-bit codes and 15-bit magnitudes rather than 1 and 1
+  enum Content {
+    kRestarts,  // a restart interval of one MCU, a restart marker after each MCU, no data
+    kData,      // every block's zero bits present, no restarts
+    kNothing,   // the restart interval of one MCU, but no markers and no data
+  } content = kRestarts;
+  bool arithmetic = false;   // arithmetic coding declared (the scans are the same bytes)
+  bool fullBlocks = true;    // zero bits code a coefficient, else the end of a block
+  bool refinements = false;  // progressive AC scans after the first three refine
+  bool longCodes = false;    // 16-bit codes and 15-bit magnitudes rather than 1 and 1
 };
 
 inline void put16(Bytes& b, unsigned v) {
@@ -207,7 +211,8 @@ inline Bytes flood(const Flood& f) {
   put16(sof, f.width);
   sof.push_back(3);
   for (unsigned char id = 1; id <= 3; ++id) sof.insert(sof.end(), {id, 0x11, 0});
-  segment(b, f.progressive ? 0xC2 : 0xC1, sof);
+  segment(b, static_cast<unsigned char>((f.progressive ? 0xC2 : 0xC1) + (f.arithmetic ? 8 : 0)),
+          sof);
   // DC: one code, '0', for a difference of 0. AC: '0' for one coefficient of magnitude 1,
   // '10' for the end of the block (or the other way round, for blocks of nothing). With long
   // codes every code is 16 zero bits, libjpeg's slowest lookup, each coefficient followed by
@@ -228,7 +233,7 @@ inline Bytes flood(const Flood& f) {
     ac.insert(ac.end(), {0x00, coefficient});
   dht.insert(dht.end(), ac.begin(), ac.end());
   segment(b, 0xC4, dht);
-  if (f.restarts && !f.data) segment(b, 0xDD, {0, 1});
+  if (f.content != Flood::kData) segment(b, 0xDD, {0, 1});
   const unsigned blocksAcross = (f.width + 7) / 8, blocksDown = (f.height + 7) / 8;
   const unsigned long mcus = static_cast<unsigned long>(blocksAcross) * blocksDown;
   for (int scan = 0; scan < f.scans; ++scan) {
@@ -247,13 +252,14 @@ inline Bytes flood(const Flood& f) {
     else
       sos.insert(sos.end(), {0, 63, 0});
     segment(b, 0xDA, sos);
-    if (f.data) {  // a first scan's DC and 63 coefficients of every block, as bits
+    if (f.content ==
+        Flood::kData) {  // a first scan's DC and 63 coefficients of every block, as bits
       const bool acOnly = f.progressive && !dc, dcOnly = dc;
       const unsigned long dcBits = f.longCodes ? 16 + 11 : 1, acBits = f.longCodes ? 31 : 2;
       const unsigned long bits = (acOnly ? 0 : dcBits) + (dcOnly ? 0 : 63 * acBits);
       const unsigned long blocks = mcus * (all ? 3 : 1);
       b.insert(b.end(), (blocks * bits + 7) / 8, 0);
-    } else if (f.restarts) {
+    } else if (f.content == Flood::kRestarts) {
       for (unsigned long m = 1; m < mcus; ++m) {
         b.push_back(0xFF);
         b.push_back(static_cast<unsigned char>(0xD0 + (m - 1) % 8));
@@ -262,6 +268,77 @@ inline Bytes flood(const Flood& f) {
   }
   b.insert(b.end(), {0xFF, 0xD9});
   return b;
+}
+
+// --- The costliest files within the decoder's bounds, and just past them, at the largest
+// area: the decoder's benchmark and tools/jpegforge time them.
+
+struct Case {
+  std::string name;  // a file name
+  Bytes bytes;
+  bool accepted;  // within every bound
+};
+
+// The decoder's bounds (block decodes, the charge per restarted block, bytes) set how many
+// scans fit.
+inline std::vector<Case> worstCases(unsigned long budget, unsigned long restartCharge,
+                                    std::size_t maxBytes) {
+  std::vector<Case> cases;
+  const unsigned long blocks = 128 * 128;  // one component at 1024 x 1024
+  auto flood = [&](const std::string& name, Flood f, unsigned long perBlock) {
+    const int fit = static_cast<int>(budget / (blocks * perBlock));
+    f.width = f.height = 1024;
+    f.interleaved = false;
+    f.scans = fit;
+    cases.push_back({name + ".jpg", forge::flood(f), true});
+    f.scans = fit + 1;
+    cases.push_back({name + "-over.jpg", forge::flood(f), false});
+  };
+  const unsigned long restarted = 1 + restartCharge;
+  Flood f;
+  f.longCodes = true;
+  flood("restarts-long-codes", f, restarted);
+  f.progressive = true;
+  f.dcScan = false;
+  flood("restarts-long-codes-progressive-ac", f, restarted);
+  f = Flood();
+  flood("restarts-short-codes", f, restarted);
+  f.content = Flood::kData;
+  flood("data-short-codes", f, 1);
+  // Long codes with their bits present: as many AC scans as the byte limit allows.
+  f.longCodes = f.progressive = true;
+  f.dcScan = false;
+  f.width = f.height = 1024;
+  f.interleaved = false;
+  f.scans = static_cast<int>(maxBytes / (blocks * 63 * 31 / 8));
+  cases.push_back({"data-long-codes-progressive-ac.jpg", forge::flood(f), true});
+
+  Encoding noise;
+  noise.width = noise.height = 1024;
+  noise.seed = 1;
+  noise.quality = 100;
+  cases.push_back({"noise-q100-baseline.jpg", encode(noise), true});
+  noise.progressive = true;
+  const Bytes progressive = encode(noise);
+  cases.push_back({"noise-q100-progressive.jpg", progressive, true});
+  // libjpeg's script at full chroma takes 2 DC scans of 3 blocks an MCU and 8 AC scans of
+  // one component: its last scan repeated until the budget is spent.
+  const int refinements = static_cast<int>((budget - 14 * blocks) / blocks);
+  cases.push_back({"noise-q100-progressive-refined.jpg",
+                   withLastScanRepeated(progressive, 10 + refinements), true});
+  // Nothing but marker segments for libjpeg to parse, up to the byte limit.
+  Bytes tables = encode(Encoding());
+  Bytes dqt{0xFF, 0xD8};
+  while (dqt.size() + 4 * 65 + 4 + tables.size() < maxBytes) {
+    dqt.insert(dqt.end(), {0xFF, 0xDB, 0x01, 0x06});
+    for (unsigned char t = 0; t < 4; ++t) {
+      dqt.push_back(t);
+      dqt.insert(dqt.end(), 64, 1);
+    }
+  }
+  append(dqt, tables, 2, tables.size());
+  cases.push_back({"quantisation-tables.jpg", dqt, true});
+  return cases;
 }
 
 }  // namespace forge

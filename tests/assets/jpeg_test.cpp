@@ -183,8 +183,7 @@ forge::Flood fullScans(int scans, bool restarts) {
   f.width = f.height = 1024;
   f.interleaved = false;
   f.scans = scans;
-  f.restarts = restarts;
-  f.data = !restarts;
+  f.content = restarts ? forge::Flood::kRestarts : forge::Flood::kData;
   return f;
 }
 

@@ -10,9 +10,9 @@
 
 namespace assets {
 
-// The largest texture and file. The engine keeps each texture as 32-bit pixels and the GL
-// driver keeps another copy with its mipmaps: some 10 bytes a pixel, 10 MiB a texture of the
-// largest area, kept for as long as the program runs. The work bounds below scale with it.
+// The largest texture and file. The engine keeps each texture as 32-bit pixels, and the GL
+// driver another copy with its mipmaps: about 12 bytes a pixel, 12 MiB for a texture of the
+// largest area, for as long as the program runs. The work bounds below scale with the area.
 constexpr unsigned kMaxJpegSide = 2048;                  // px, width or height
 constexpr unsigned long kMaxJpegPixels = 1024ul * 1024;  // px, width times height
 constexpr std::size_t kMaxJpegBytes = 8u << 20;  // bytes, twice noise of this area at best quality

@@ -1,5 +1,6 @@
 // One asset through the program's whole loading path, on the engine's null device: the
-// check, then the engine's own loader on the accepted bytes. Built two ways:
+// check, then the engine's own loader on the accepted bytes; a mesh through our own decoder,
+// accepted when it fits any role, as the engine's 3DS loader is to see no file. Built two ways:
 //   with libFuzzer (FERROX_FUZZ_KIND set): a fuzz target for one kind of asset;
 //   without: `ferrox_replay KIND PATH...` loads every file given, which must be accepted,
 //   and every file in each directory given, which must be refused unless its name begins
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "assets.h"
+#include "assets/mesh3ds.h"
 #include "support.h"
 
 namespace {
@@ -50,8 +52,31 @@ std::string nameFor(AssetKind kind) {
   return name;
 }
 
+constexpr assets::MeshRole kMeshRoles[] = {assets::MeshRole::Ground, assets::MeshRole::Hull,
+                                           assets::MeshRole::Track,  assets::MeshRole::Wheel,
+                                           assets::MeshRole::Turret, assets::MeshRole::Gun};
+
+// Whether the decoder takes the mesh in some role; each mesh it makes is drawn once.
+bool decodesAsSomeMesh(const unsigned char* data, std::size_t size) {
+  bool accepted = false;
+  for (assets::MeshRole role : kMeshRoles) {
+    std::string why;
+    irr::scene::SAnimatedMesh* mesh = assets::decode3ds(data, size, role, why);
+    if (mesh == nullptr) continue;
+    irr::IrrlichtDevice* device = nullDevice();
+    irr::scene::ISceneManager* scene = device->getSceneManager();
+    irr::scene::ISceneNode* node = scene->addAnimatedMeshSceneNode(mesh);
+    scene->drawAll();
+    node->remove();
+    mesh->drop();
+    accepted = true;
+  }
+  return accepted;
+}
+
 // Loads one input, then forgets whatever the engine kept of it: the next one loads afresh.
 bool loadOnce(AssetKind kind, const unsigned char* data, std::size_t size) {
+  if (kind == AssetKind::Mesh) return decodesAsSomeMesh(data, size);
   irr::IrrlichtDevice* device = nullDevice();
   const std::string name = nameFor(kind);
   const bool accepted = loadAsset(device, kind, name, Bytes(data, data + size)).empty();

@@ -150,36 +150,7 @@ TEST(Mesh3dsEngine, ShippedMeshesEqualTheEnginesOwnLoad) {
   device->drop();
 }
 
-// --- Geometry of one face: axes, texture coordinates, winding, normal, colour.
-
-TEST(Mesh3dsGeometry, AFaceBecomesThreeVerticesOfItsOwnWoundTheOtherWay) {
-  w::Mesh mesh;
-  mesh.vertices = {{1, 2, 3}, {4, 2, 3}, {1, 5, 3}, {9, 9, 9}};
-  mesh.texCoords = {{0.25f, 0.75f}, {1, 0}, {0, 1}, {0, 0}};
-  mesh.faces = {{0, 1, 2}, {0, 1, 2}};
-  mesh.groups = {{"m", {1, 0}}};
-  const Decoded decoded =
-      decode(w::file({w::greyMaterial("m", 100), w::object("o", mesh)}), MeshRole::Hull);
-  ASSERT_NE(decoded, nullptr);
-  ASSERT_EQ(frame(decoded)->getMeshBufferCount(), 1u);
-  IMeshBuffer* buffer = frame(decoded)->getMeshBuffer(0);
-  ASSERT_EQ(buffer->getVertexCount(), 6u);  // the unused fourth vertex is not drawn
-  const irr::u16 expectedIndices[] = {0, 2, 1, 3, 5, 4};
-  for (int k = 0; k < 6; ++k) EXPECT_EQ(buffer->getIndices()[k], expectedIndices[k]);
-  const S3DVertex& first = vertex(buffer, 0);
-  expectNear(first.Pos, {1, 3, 2}, "the file's y is the scene's z");
-  expectNear(vertex(buffer, 1).Pos, {4, 3, 2}, "second corner");
-  expectNear(vertex(buffer, 2).Pos, {1, 3, 5}, "third corner");
-  EXPECT_NEAR(first.TCoords.X, 0.25f, kTolerance);
-  EXPECT_NEAR(first.TCoords.Y, 0.25f, kTolerance);  // 1 - v
-  for (unsigned v = 0; v < 6; ++v) {
-    // The face lies in the scene's y = 3 plane, drawn clockwise seen from above: up.
-    expectNear(vertex(buffer, v).Normal, {0, 1, 0}, "normal");
-    EXPECT_EQ(vertex(buffer, v).Color, SColor(255, 100, 100, 100));
-  }
-  expectBoxNear(buffer->getBoundingBox(), {1, 3, 2, 4, 3, 5}, "box of the drawn corners");
-  expectBoxNear(decoded->getBoundingBox(), {1, 3, 2, 4, 3, 5}, "animated mesh box");
-}
+// --- Geometry the shipped meshes do not show.
 
 TEST(Mesh3dsGeometry, WithoutTextureCoordinatesOrAreaCornersGetZeros) {
   w::Mesh mesh = w::triangle("m");
@@ -245,18 +216,6 @@ TEST(Mesh3dsOrder, ObjectsSharingAMaterialFillItsBufferInFileOrder) {
   ASSERT_EQ(buffer->getVertexCount(), 6u);
   expectNear(vertex(buffer, 1).Pos, {2, 0, 0}, "the first object's second corner");
   expectNear(vertex(buffer, 4).Pos, {1, 0, 0}, "the second object's second corner");
-}
-
-TEST(Mesh3dsOrder, GroupsKeepTheirOrderAndTheirFacesOrderWithinABuffer) {
-  const Decoded decoded = decode(
-      w::file({w::greyMaterial("a", 10), w::object("o", threeFaces({{"a", {2}}, {"a", {1, 0}}}))}),
-      MeshRole::Hull);
-  ASSERT_NE(decoded, nullptr);
-  IMeshBuffer* buffer = frame(decoded)->getMeshBuffer(0);
-  ASSERT_EQ(buffer->getVertexCount(), 9u);
-  expectNear(vertex(buffer, 1).Pos, {0, 0, 1}, "face 2 first");  // file (0, 1, 0)
-  expectNear(vertex(buffer, 4).Pos, {1, 1, 1}, "face 1 next");   // file (1, 1, 1)
-  expectNear(vertex(buffer, 7).Pos, {1, 0, 0}, "face 0 last");   // file (1, 0, 0)
 }
 
 // --- Material groups.

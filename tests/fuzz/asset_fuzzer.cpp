@@ -23,8 +23,9 @@ namespace {
 
 using assets::AssetKind;
 
-// The role a fuzzed mesh is judged against: the one that admits the most.
-constexpr assets::MeshRole kFuzzRole = assets::MeshRole::Ground;
+constexpr assets::MeshRole kRoles[] = {assets::MeshRole::Ground, assets::MeshRole::Hull,
+                                       assets::MeshRole::Track,  assets::MeshRole::Wheel,
+                                       assets::MeshRole::Turret, assets::MeshRole::Gun};
 
 [[noreturn]] void broken(const char* what) {
   std::fprintf(stderr, "broken invariant: %s\n", what);
@@ -41,7 +42,7 @@ void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
       broken("pixels that do not fill the image");
     return;
   }
-  if (decoded.mesh == nullptr || decoded.mesh->getMeshBufferCount() == 0) broken("no mesh");
+  if (decoded.mesh == nullptr || decoded.mesh->getFrameCount() != 1) broken("no mesh");  // empty is fine
   irr::scene::IMesh* mesh = decoded.mesh->getMesh(0);
   for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
     const irr::scene::IMeshBuffer* buffer = mesh->getMeshBuffer(b);
@@ -49,22 +50,44 @@ void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
       broken("a buffer without whole triangles");
     for (irr::u32 i = 0; i < buffer->getIndexCount(); ++i)
       if (buffer->getIndices()[i] >= buffer->getVertexCount()) broken("an index past the vertices");
-    if (!mesh->getBoundingBox().isFullInside(buffer->getBoundingBox()))
+    if (!buffer->getBoundingBox().isFullInside(mesh->getBoundingBox()))
       broken("a buffer outside the mesh's box");
   }
 }
 
+// Decodes one input, a mesh in every role; each asset accepted is checked and handed to
+// `accepted`. True when some role, or the one decoding of an image, accepted it.
+template <typename Accepted>
+bool decodeEach(AssetKind kind, const unsigned char* data, std::size_t size, Accepted accepted) {
+  bool any = false;
+  for (assets::MeshRole role : kRoles) {
+    assets::Decoded decoded;
+    if (assets::decode(kind, role, data, size, decoded).empty()) {
+      checkDecoded(kind, decoded);
+      accepted(decoded);
+      any = true;
+    }
+    if (kind != AssetKind::Mesh) break;
+  }
+  return any;
+}
+
 #ifndef FERROX_FUZZ_KIND
-// Decodes and installs one input on a device of its own; true when it was accepted.
+// Decodes one input and installs what is accepted on a device of its own, as the program
+// does; true when it was accepted and the engine took it.
 bool loadOnce(AssetKind kind, const assets::Bytes& bytes) {
-  assets::Decoded decoded;
-  if (!assets::decode(kind, kFuzzRole, bytes.data(), bytes.size(), decoded).empty()) return false;
-  checkDecoded(kind, decoded);
-  irr::IrrlichtDevice* device = support::createNullDevice();
-  const std::string why = assets::install(device, kind, "/nonexistent/ferrox-replay/asset", decoded);
-  device->drop();
-  if (!why.empty()) std::fprintf(stderr, "decoded, but the engine would not take it: %s\n", why.c_str());
-  return why.empty();
+  std::string refused;
+  const bool decoded = decodeEach(kind, bytes.data(), bytes.size(), [&](assets::Decoded& asset) {
+    irr::IrrlichtDevice* device = support::createNullDevice();
+    const std::string why = assets::install(device, kind, "/nonexistent/ferrox-replay/asset", asset);
+    irr::scene::ISceneManager* scene = device->getSceneManager();
+    if (why.empty() && kind == AssetKind::Mesh) scene->addAnimatedMeshSceneNode(asset.mesh);
+    if (why.empty()) scene->drawAll();
+    device->drop();
+    if (!why.empty()) refused = why;
+  });
+  if (!refused.empty()) std::fprintf(stderr, "decoded, but the engine refused it: %s\n", refused.c_str());
+  return decoded && refused.empty();
 }
 #endif
 
@@ -72,9 +95,7 @@ bool loadOnce(AssetKind kind, const assets::Bytes& bytes) {
 
 #ifdef FERROX_FUZZ_KIND
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  assets::Decoded decoded;
-  if (assets::decode(FERROX_FUZZ_KIND, kFuzzRole, data, size, decoded).empty())
-    checkDecoded(FERROX_FUZZ_KIND, decoded);
+  decodeEach(FERROX_FUZZ_KIND, data, size, [](assets::Decoded&) {});
   return 0;
 }
 #else

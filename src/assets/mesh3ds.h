@@ -1,0 +1,51 @@
+#pragma once
+
+// Our own 3DS reader: one pass over the chunk tree checks every byte and gathers what the
+// scene draws, then the engine's mesh is built from that; the engine never sees the file.
+//
+// What a decoded mesh is:
+// - One buffer per material that some face uses, in the order the materials are defined
+//   (before or after the objects, it does not matter), then one buffer of the engine's
+//   default material (white, unlit specular) for the faces that no material group names.
+// - Each buffer holds its faces object by object, in file order; within an object, group by
+//   group, face by face as each group lists them; the faces outside all groups in face order.
+//   Every face gets three vertices of its own: the file's (x, y, z) as (x, z, y), texture
+//   coordinates (u, 1 - v) or (0, 0) when the object has none, the flat normal of the face
+//   (zero for a face without area), the material's diffuse colour with its opacity as alpha.
+//   Its indices wind the other way round: first, third, second corner.
+// - A group names a material by its name, and the first material of that name is meant; a
+//   group that names no material is refused. A material without a name chunk is named "".
+// - Materials: the first value chunk of each colour and percentage counts; float colours and
+//   percentages are clamped to [0, 1]. Shininess is (1 - percentage) * 128; a transparency
+//   above 0 makes the material EMT_TRANSPARENT_VERTEX_ALPHA, with that transparency as its
+//   parameter and 1 - transparency as its vertices' alpha. Shading 0 is wireframe, 1 flat.
+//   Shininess strength, transparency falloff, reflection blur and wire size change nothing.
+// - The master scale and each object's local axes change nothing: the vertices are stored
+//   where they are drawn.
+
+#include <irrlicht.h>
+
+#include <cstddef>
+#include <string>
+
+namespace assets {
+
+// What a mesh is in the scene. Each role bounds how much a mesh may hold and how far from
+// its origin it may reach, at about four times what the shipped mesh of that role needs.
+enum class MeshRole { Ground, Hull, Track, Wheel, Turret, Gun };
+
+struct MeshLimits {
+  std::size_t maxTriangles;  // triangles drawn, all buffers together (the file's faces)
+  float maxExtent;           // m: every vertex coordinate, in the file's own units, lies within
+                             // [-maxExtent, maxExtent]; the scene scales the ground node x10 on top
+};
+
+MeshLimits limitsOf(MeshRole role);
+const char* roleName(MeshRole role);  // "ground", "hull", ...
+
+// The mesh in `bytes` as one frame of type EAMT_3DS, owned by the caller (drop it); null
+// with `why` set when the bytes are refused, as a 3DS file or as a mesh of `role`.
+irr::scene::SAnimatedMesh* decode3ds(const unsigned char* bytes, std::size_t size, MeshRole role,
+                                     std::string& why);
+
+}  // namespace assets

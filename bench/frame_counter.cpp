@@ -7,7 +7,9 @@
 //   FERROX_LAUNCH_NS       wall clock (ns since the epoch) when the process was launched
 // and writes, once the count is over, one line:
 //   first_frame_s <s> frames <n> seconds <s> fps <f> cpu_ms_per_frame <ms> peak_kb <kB>
-// with the processor time of all threads (the software rasterizer's included) per frame.
+//   longest_frame_s <s>
+// with the processor time of all threads (the software rasterizer's included) per frame, and
+// the longest time between two frames from the first frame on.
 #include <dlfcn.h>
 
 #include <cstdio>
@@ -36,6 +38,8 @@ struct Counter {
   double startAt = 0.0;       // s, monotonic, when counting started
   double startCpu = 0.0;      // s of processor time, when counting started
   long startFrames = 0;
+  double lastAt = 0.0;        // s, monotonic, the end of the last swap
+  double longestFrameS = 0.0;  // s between two swaps, the longest since the first frame
 };
 
 Counter counter;
@@ -74,6 +78,9 @@ __attribute__((constructor)) void arm() {
 void count() {
   ++counter.frames;
   const double t = now(CLOCK_MONOTONIC);
+  if (counter.frames > 1 && t - counter.lastAt > counter.longestFrameS)
+    counter.longestFrameS = t - counter.lastAt;
+  counter.lastAt = t;
   if (counter.frames == 1) {
     const double wall = now(CLOCK_REALTIME);
     counter.firstFrameS = wall - static_cast<double>(counter.launchNs) * 1e-9;
@@ -94,9 +101,9 @@ void count() {
   if (FILE* f = std::fopen(counter.out, "w")) {
     std::fprintf(f,
                  "first_frame_s %.3f frames %ld seconds %.3f fps %.2f cpu_ms_per_frame %.3f "
-                 "peak_kb %ld\n",
+                 "peak_kb %ld longest_frame_s %.3f\n",
                  counter.firstFrameS, frames, elapsed, frames / elapsed, 1000.0 * cpu / frames,
-                 peakKb());
+                 peakKb(), counter.longestFrameS);
     std::fclose(f);
   }
   counter.done = true;

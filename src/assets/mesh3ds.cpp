@@ -4,16 +4,17 @@
 #include <vector>
 
 #include "assets/mesh3ds_read.h"
+#include "assets/mesh_fit.h"
 
 namespace assets {
 namespace {
 
-constexpr MeshLimits kGroundLimits{3200, 200.0f};  // drawn x10: 2 km from the scene's origin
-constexpr MeshLimits kHullLimits{800, 14.0f};
-constexpr MeshLimits kTrackLimits{9600, 12.0f};
-constexpr MeshLimits kWheelLimits{3000, 1.0f};
-constexpr MeshLimits kTurretLimits{1000, 9.0f};
-constexpr MeshLimits kGunLimits{1500, 12.0f};
+constexpr MeshLimits kGroundLimits{3200, 100.0f, 40000.0f};  // drawn x10: 1 km from the origin
+constexpr MeshLimits kHullLimits{800, 7.0f, 270.0f};
+constexpr MeshLimits kTrackLimits{9600, 6.0f, 92.0f};
+constexpr MeshLimits kWheelLimits{3000, 0.5f, 2.4f};
+constexpr MeshLimits kTurretLimits{1000, 5.0f, 116.0f};
+constexpr MeshLimits kGunLimits{1500, 6.0f, 32.0f};
 
 // A buffer's indices are 16 bits wide, and one buffer may hold every triangle of a mesh.
 constexpr std::size_t kMaxBufferVertices = 65535;
@@ -99,7 +100,7 @@ MeshLimits limitsOf(MeshRole role) {
     case MeshRole::Turret: return kTurretLimits;
     case MeshRole::Gun: return kGunLimits;
   }
-  return MeshLimits{0, 0.0f};
+  return MeshLimits{0, 0.0f, 0.0f};
 }
 
 const char* roleName(MeshRole role) {
@@ -155,6 +156,11 @@ irr::scene::SAnimatedMesh* decode3ds(const unsigned char* bytes, std::size_t siz
     buffer->drop();
   }
   mesh->recalculateBoundingBox();
+  why = fitRefusal(*mesh, role);
+  if (!why.empty()) {
+    mesh->drop();
+    return nullptr;
+  }
   auto* animated = new irr::scene::SAnimatedMesh(mesh, irr::scene::EAMT_3DS);
   mesh->drop();
   return animated;

@@ -30,14 +30,17 @@
 
 namespace assets {
 
-// What a mesh is in the scene. Each role bounds how much a mesh may hold and how far from
-// its origin it may reach, at about four times what the shipped mesh of that role needs.
+// What a mesh is in the scene. Each role bounds how much a mesh may hold, how far from its
+// origin it may reach and how much surface it may have to draw: about four times the
+// triangles and the surface of the shipped mesh of that role, and twice its reach, which
+// keeps the tank's meshes clear of the camera that circles them.
 enum class MeshRole { Ground, Hull, Track, Wheel, Turret, Gun };
 
 struct MeshLimits {
   std::size_t maxTriangles;  // triangles drawn, all buffers together (the file's faces)
   float maxExtent;           // m: every vertex coordinate, in the file's own units, lies within
                              // [-maxExtent, maxExtent]; the scene scales the ground node x10 on top
+  float maxArea;             // m^2 in the file's units: the areas of all triangles together
 };
 
 MeshLimits limitsOf(MeshRole role);

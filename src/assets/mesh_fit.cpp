@@ -1,0 +1,80 @@
+#include "assets/mesh_fit.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace assets {
+
+namespace {
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+// Calls `each` with the three corners of every triangle of `mesh`; stops when it returns false.
+template <typename Each>
+bool everyTriangle(const irr::scene::IMesh& mesh, Each each) {
+  for (irr::u32 b = 0; b < mesh.getMeshBufferCount(); ++b) {
+    const irr::scene::IMeshBuffer* buffer = mesh.getMeshBuffer(b);
+    const irr::u16* indices = buffer->getIndices();
+    for (irr::u32 i = 0; i + 2 < buffer->getIndexCount(); i += 3)
+      if (!each(buffer->getPosition(indices[i]), buffer->getPosition(indices[i + 1]),
+                buffer->getPosition(indices[i + 2])))
+        return false;
+  }
+  return true;
+}
+
+// Cell of coordinate `at` in a row of kGroundCells over [-reach, reach].
+int cellOf(float at, float reach) {
+  const double cell = std::floor((at + reach) / (2.0 * reach) * kGroundCells);
+  return static_cast<int>(std::clamp(cell, 0.0, kGroundCells - 1.0));
+}
+
+std::string groundRefusal(const irr::scene::IMesh& mesh, float reach) {
+  std::vector<unsigned char> layers(kGroundCells * kGroundCells, 0);
+  std::string why;
+  everyTriangle(mesh, [&](const irr::core::vector3df& a, const irr::core::vector3df& b,
+                          const irr::core::vector3df& c) {
+    for (const irr::core::vector3df* p : {&a, &b, &c})
+      if (!(std::fabs(p->Y) <= kGroundRelief)) {
+        why = "3DS: a ground mesh lies within " + number(kGroundRelief) + " m of the plane";
+        return false;
+      }
+    const int x0 = cellOf(std::min({a.X, b.X, c.X}), reach);
+    const int x1 = cellOf(std::max({a.X, b.X, c.X}), reach);
+    const int z0 = cellOf(std::min({a.Z, b.Z, c.Z}), reach);
+    const int z1 = cellOf(std::max({a.Z, b.Z, c.Z}), reach);
+    for (int z = z0; z <= z1; ++z)
+      for (int x = x0; x <= x1; ++x)
+        if (++layers[z * kGroundCells + x] > kMaxGroundLayers) {
+          why = "3DS: more than " + std::to_string(kMaxGroundLayers) +
+                " triangles of a ground mesh overlap near (" + number(a.X) + ", " + number(a.Z) +
+                ")";
+          return false;
+        }
+    return true;
+  });
+  return why;
+}
+
+}  // namespace
+
+std::string fitRefusal(const irr::scene::IMesh& mesh, MeshRole role) {
+  const MeshLimits limits = limitsOf(role);
+  double area = 0.0;  // m^2, in the file's units
+  everyTriangle(mesh, [&](const irr::core::vector3df& a, const irr::core::vector3df& b,
+                          const irr::core::vector3df& c) {
+    area += 0.5 * static_cast<double>((b - a).crossProduct(c - a).getLength());
+    return true;
+  });
+  if (area > limits.maxArea)
+    return std::string("3DS: too much surface: a ") + roleName(role) + " mesh has at most " +
+           number(limits.maxArea) + " m^2 of triangles, this one " + number(area);
+  return role == MeshRole::Ground ? groundRefusal(mesh, limits.maxExtent) : "";
+}
+
+}  // namespace assets

@@ -96,8 +96,10 @@ set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
 include(CPack)
 
 # The install itself: its files, and the installed program run from / under Xvfb.
-add_test(NAME install.files
-  COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" files "${CMAKE_BINARY_DIR}")
-add_test(NAME e2e.installed
-  COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" run "${CMAKE_BINARY_DIR}")
-set_tests_properties(e2e.installed PROPERTIES LABELS e2e TIMEOUT 90 RESOURCE_LOCK x_display)
+if(FERROX_BUILD_TESTS)
+  add_test(NAME install.files
+    COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" files "${CMAKE_BINARY_DIR}")
+  add_test(NAME e2e.installed
+    COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" run "${CMAKE_BINARY_DIR}")
+  set_tests_properties(e2e.installed PROPERTIES LABELS e2e TIMEOUT 90 RESOURCE_LOCK x_display)
+endif()

@@ -7,7 +7,8 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run test build deps configure bench media format clean install package package-check fuzz
+.PHONY: run test build deps configure bench media format clean install uninstall package \
+	package-check fuzz
 
 # The game alone: its own packages and its one target. A build directory that the tests
 # have configured already stays as it is.
@@ -46,6 +47,12 @@ media: configure
 # $(DESTDIR) when given.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# Removes what `make install` put under the same $(PREFIX) and $(DESTDIR): its files, then
+# the directories it made, once they are empty.
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -DBUILD_DIR="$(BUILD_DIR)" -DPREFIX="$(PREFIX)" \
+	  -P cmake/Uninstall.cmake
 
 # ferrox_<version>_amd64.deb in $(BUILD_DIR)/package.
 package: build

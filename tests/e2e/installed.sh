@@ -4,7 +4,8 @@
 #   run:       started from /, it draws its first frame and ends on Escape with exit code 0;
 #   uninstall: `make uninstall` leaves nothing of a fresh staging directory, installed into
 #              twice; in one laid out as a system's, with folders shared with other programs
-#              (one holding their files, some empty), it leaves exactly what was there before.
+#              (some holding their files, some empty), it leaves what was there before, and
+#              a file that another program put in a folder that the install made.
 # Usage: installed.sh files|run|uninstall <build dir>
 set -euo pipefail
 
@@ -86,7 +87,11 @@ case "${label#installed }" in
     before=$(tree "$root")
     install_to "$root"
     [ -x "$root/usr/games/ferrox" ] || fail "nothing installed"
+    # Then another program puts a file in a folder that the install made: that one stays.
+    : >"$root/usr/share/man/man6/other.6.gz"
     uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    [ -f "$root/usr/share/man/man6/other.6.gz" ] || fail "another program's file went"
+    rm -r "$root/usr/share/man"
     after=$(tree "$root")
     [ "$after" = "$before" ] ||
       fail "the staging directory differs from before the install: $(diff <(echo "$before") \

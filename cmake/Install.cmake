@@ -118,4 +118,5 @@ if(FERROX_BUILD_TESTS)
   add_test(NAME e2e.installed
     COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" run "${CMAKE_BINARY_DIR}")
   set_tests_properties(e2e.installed PROPERTIES LABELS e2e TIMEOUT 90 RESOURCE_LOCK x_display)
+  ferrox_test_scratch()
 endif()

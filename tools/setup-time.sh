@@ -69,12 +69,14 @@ run_s=$(since "$start")
 first_frame_then_escape  # a drawn scene, then Escape ends the game and make run: exit code 0
 packages >"$work/after.txt"
 comm -13 "$work/ready.txt" "$work/after.txt" >"$work/installed.txt"
+installed_mb=$(chroot "$root" dpkg-query -W -f '${Installed-Size}\n' $(cat "$work/installed.txt") |
+  awk '{ kib += $1 } END { printf "%.0f", kib / 1024 }')
 archives=$(du -sm "$root/var/cache/apt/archives" | cut -f1)
 # apt-get's own log dates its end, to the second: the packages' share of the time.
 apt_end=$(sed -n 's/^End-Date: //p' "$root/var/log/apt/history.log" | tail -n 1)
 apt_s=$(awk -v a="$start" -v b="$(TZ=UTC date -d "$apt_end" +%s)" 'BEGIN { printf "%.0f", b - a }')
-echo "make run to the first frame: $run_s s; $(wc -l <"$work/installed.txt") packages installed" \
-  "($archives MB downloaded), $(du -sm "$root" | cut -f1) MB in the root at the end"
+echo "make run to the first frame: $run_s s; $(wc -l <"$work/installed.txt") packages installed:" \
+  "$archives MB downloaded, $installed_mb MB installed"
 echo "of which installing packages (apt-get's log): $apt_s s; the first frame: $colours colours"
 echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB; load average then:" \
   "$(cut -d' ' -f1-3 /proc/loadavg)"

@@ -3,9 +3,10 @@
 # --variant=minbase), the sources cloned into it at REV, the README's first command
 # (apt-get update, git and make), then `make run`, timed from its start until the game's
 # window shows its first frame, on an Xvfb display served from outside the root; then
-# Escape, and the packages that `make run` installed are counted. The root goes at the end.
+# Escape, and the packages that `make run` installed are counted. With SETUP_TEST=1, `make
+# test` follows in the same root, timed and counted too. The root goes at the end.
 # Usage: tools/setup-time.sh [REV [OUT_DIR]]     (as root: mmdebstrap, chroot, a proc mount)
-#   OUT_DIR, when given, receives the list of the packages that make run installed and its log.
+#   OUT_DIR, when given, receives the lists of the packages installed and the logs.
 set -euo pipefail
 
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
@@ -85,3 +86,19 @@ if [ -n "$out" ]; then
   cp "$work/installed.txt" "$out/packages-$rev.txt"
   cp "$work/run.log" "$out/make-run-$rev.log"
 fi
+
+[ "${SETUP_TEST:-0}" = 1 ] || exit 0
+stop_display  # the tests start their own
+start=$(now)
+code=0
+in_root sh -c 'cd /root/ferrox && make test' >"$work/test.log" 2>&1 || code=$?
+test_s=$(since "$start")
+packages >"$work/tested.txt"
+comm -13 "$work/after.txt" "$work/tested.txt" >"$work/test-installed.txt"
+echo "then make test: $test_s s, exit code $code; $(wc -l <"$work/test-installed.txt") more" \
+  "packages; ctest: $(grep -E 'tests passed|tests failed' "$work/test.log" | tail -n 1)"
+if [ -n "$out" ]; then
+  cp "$work/test-installed.txt" "$out/test-packages-$rev.txt"
+  cp "$work/test.log" "$out/make-test-$rev.log"
+fi
+[ "$code" = 0 ]

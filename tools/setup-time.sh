@@ -4,7 +4,8 @@
 # (apt-get update, git and make), then `make run`, timed from its start until the game's
 # window shows its first frame, on an Xvfb display served from outside the root; then
 # Escape, and the packages that `make run` installed are counted. With SETUP_TEST=1, `make
-# test` follows in the same root, timed and counted too. The root goes at the end.
+# test` follows in the same root, timed and counted too, and the root's /tmp is listed
+# before and after it. The root goes at the end.
 # Usage: tools/setup-time.sh [REV [OUT_DIR]]     (as root: mmdebstrap, chroot, a proc mount)
 #   OUT_DIR, when given, receives the lists of the packages installed and the logs.
 set -euo pipefail
@@ -89,12 +90,18 @@ fi
 
 [ "${SETUP_TEST:-0}" = 1 ] || exit 0
 stop_display  # the tests start their own
+ls -A "$root/tmp" >"$work/tmp-before.txt"
 start=$(now)
 code=0
 in_root sh -c 'cd /root/ferrox && make test' >"$work/test.log" 2>&1 || code=$?
 test_s=$(since "$start")
 packages >"$work/tested.txt"
 comm -13 "$work/after.txt" "$work/tested.txt" >"$work/test-installed.txt"
+# Nothing else runs in the root: whatever is new in its /tmp, the tests or the build left.
+ls -A "$root/tmp" >"$work/tmp-after.txt"
+echo "the root's /tmp: $(wc -l <"$work/tmp-before.txt") entries before make test," \
+  "$(wc -l <"$work/tmp-after.txt") after; new: $(comm -13 <(sort "$work/tmp-before.txt") \
+  <(sort "$work/tmp-after.txt") | xargs)"
 echo "then make test: $test_s s, exit code $code; $(wc -l <"$work/test-installed.txt") more" \
   "packages; ctest: $(grep -E 'tests passed|tests failed' "$work/test.log" | tail -n 1)"
 if [ -n "$out" ]; then

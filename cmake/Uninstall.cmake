@@ -89,6 +89,10 @@ elseif(FERROX_RECORD STREQUAL "after")
       get_filename_component(dir "${dir}" DIRECTORY)
     endwhile()
   endforeach()
+  # CPack's staging install is thrown away whole: nothing to record.
+  if(ferrox_root MATCHES "/_CPack_Packages/")
+    return()
+  endif()
   # An earlier install to the same place, not yet removed, made what this one found there.
   ferrox_install_record(record "${FERROX_BUILD_DIR}" "${ferrox_root}")
   if(EXISTS "${record}")

@@ -7,9 +7,17 @@ CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: run test build deps configure bench media format clean install package package-check fuzz
+.PHONY: run test build deps configure bench media format clean install uninstall package \
+	package-check fuzz
 
-run: build
+# The game alone: its own packages and its one target. A build directory that the tests
+# have configured already stays as it is.
+run:
+	@tools/deps.sh run
+	@if [ ! -f $(BUILD_DIR)/CMakeCache.txt ]; then \
+	  cmake -S . -B $(BUILD_DIR) -DFERROX_BUILD_TESTS=OFF $(CMAKE_FLAGS); \
+	elif [ -n "$(CMAKE_FLAGS)" ]; then cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS); fi
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox
 	cd bin && ./ferrox
 
 test: build
@@ -19,10 +27,11 @@ build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS)
+	cmake -S . -B $(BUILD_DIR) -DFERROX_BUILD_TESTS=ON $(CMAKE_FLAGS)
 
+# The tests' packages: everything but the fuzz targets' and the package check's.
 deps:
-	@tools/deps.sh
+	@tools/deps.sh test
 
 # The benchmarks' table, then the frame rate against a bare loop under Xvfb.
 bench: configure
@@ -39,8 +48,15 @@ media: configure
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
+# Removes what `make install` put under the same $(PREFIX) and $(DESTDIR): its files, then
+# the directories it made, once they are empty.
+uninstall:
+	DESTDIR="$(DESTDIR)" cmake -DBUILD_DIR="$(BUILD_DIR)" -DPREFIX="$(PREFIX)" \
+	  -P cmake/Uninstall.cmake
+
 # ferrox_<version>_amd64.deb in $(BUILD_DIR)/package.
 package: build
+	@tools/deps.sh package
 	rm -f $(BUILD_DIR)/package/*.deb
 	cd $(BUILD_DIR) && cpack -G DEB
 
@@ -49,7 +65,8 @@ package-check: package
 	tools/package-check.sh $(BUILD_DIR)/package/ferrox_*.deb
 
 # Each asset fuzz target for FUZZ_SECONDS, built with clang, libFuzzer and the sanitizers.
-fuzz: deps
+fuzz:
+	@tools/deps.sh fuzz
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DFERROX_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target ferrox_fuzz_jpeg ferrox_fuzz_3ds ferrox_fuzz_bmp
 	tools/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)

@@ -59,6 +59,17 @@ if(NOT FERROX_SANITIZE)
   target_link_options(ferrox PRIVATE -Wl,-z,relro,-z,now)
 endif()
 
+# make uninstall: every directory that the rules below write into, for the install to note
+# what is there before it and what it made (cmake/Uninstall.cmake). A file installed
+# anywhere else fails the install.
+set(ferrox_install_dirs "${CMAKE_INSTALL_BINDIR}" "${FERROX_INSTALL_MEDIADIR}"
+  "${CMAKE_INSTALL_DATADIR}/applications" "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
+  "${CMAKE_INSTALL_MANDIR}/man6" "${CMAKE_INSTALL_DOCDIR}")
+install(CODE "set(FERROX_INSTALL_DIRS \"${ferrox_install_dirs}\")
+  set(FERROX_BUILD_DIR \"${CMAKE_BINARY_DIR}\")
+  set(FERROX_RECORD before)
+  include(\"${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake\")")
+
 install(TARGETS ferrox RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 install(DIRECTORY media/ DESTINATION "${FERROX_INSTALL_MEDIADIR}"
   FILES_MATCHING PATTERN "*.3ds" PATTERN "*.jpg" PATTERN "*.bmp")
@@ -68,6 +79,8 @@ install(DIRECTORY "${ferrox_icon_dir}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/ic
 install(FILES "${CMAKE_BINARY_DIR}/man/ferrox.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
 install(FILES packaging/copyright "${CMAKE_BINARY_DIR}/doc/changelog.gz"
   DESTINATION "${CMAKE_INSTALL_DOCDIR}")
+install(CODE "set(FERROX_RECORD after)
+  include(\"${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake\")")
 
 # make package: a Debian package of the above under /usr.
 set(CPACK_GENERATOR DEB)
@@ -95,9 +108,15 @@ set(CPACK_PRE_BUILD_SCRIPTS "${PROJECT_SOURCE_DIR}/cmake/StripPackaged.cmake")
 set(CPACK_PACKAGE_DIRECTORY "${CMAKE_BINARY_DIR}/package")
 include(CPack)
 
-# The install itself: its files, and the installed program run from / under Xvfb.
-add_test(NAME install.files
-  COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" files "${CMAKE_BINARY_DIR}")
-add_test(NAME e2e.installed
-  COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" run "${CMAKE_BINARY_DIR}")
-set_tests_properties(e2e.installed PROPERTIES LABELS e2e TIMEOUT 90 RESOURCE_LOCK x_display)
+# The install itself: its files, its removal, and the installed program run from / under
+# Xvfb.
+if(FERROX_BUILD_TESTS)
+  foreach(check files uninstall)
+    add_test(NAME install.${check}
+      COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" ${check} "${CMAKE_BINARY_DIR}")
+  endforeach()
+  add_test(NAME e2e.installed
+    COMMAND bash "${PROJECT_SOURCE_DIR}/tests/e2e/installed.sh" run "${CMAKE_BINARY_DIR}")
+  set_tests_properties(e2e.installed PROPERTIES LABELS e2e TIMEOUT 90 RESOURCE_LOCK x_display)
+  ferrox_test_scratch()
+endif()

@@ -47,6 +47,7 @@ TEST(TankRig, WithoutMeshesStaysWholeDrivesAndSwingsItsCamera) {
   std::filesystem::current_path(nowhere);  // from here "../media" leads nowhere
   TankScene s(false, vector3df(3, 0, 4));
   std::filesystem::current_path(home);
+  std::filesystem::remove_all(nowhere.parent_path());
   const Tank& t = *s.tank;
   EXPECT_EQ(t.wheelNodes[0]->getType(), irr::scene::ESNT_EMPTY);
 

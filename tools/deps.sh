@@ -1,25 +1,52 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the media generator need.
-# Does nothing when all of them are already there; uses sudo when not root. Without root
-# or sudo it names what is missing and the command to run as root, and fails.
+# Installs the Debian packages that a make target needs, by group:
+#   run      build the game and play it (make run)
+#   test     the tests, the benchmarks and the tools (make test, make install, make bench)
+#   fuzz     the fuzz targets (make fuzz)
+#   package  the Debian package and its check on a clean root (make package-check)
+# Every group takes run's packages, and fuzz and package take test's too: they configure
+# the whole tree. No group named: all of them.
+# Does nothing when all are there; uses sudo when not root. Without root or sudo it names
+# what is missing and the command to run as root, and fails.
+# Usage: tools/deps.sh [run|test|fuzz|package]...
 set -euo pipefail
 
-packages=(
-  g++ cmake make pkg-config
-  libjpeg-dev               # checks each texture with the JPEG library the engine uses
-  libirrlicht-dev           # the 3D engine
-  libgtest-dev googletest   # unit tests
-  libbenchmark-dev          # benchmarks
-  lib3ds-dev                # 3DS writer for the media generator
-  libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
-  xvfb xdotool imagemagick x11-utils libgl1-mesa-dri  # end-to-end runs in a real window
-  xauth
-  dpkg-dev file             # make package: dpkg-shlibdeps works out the Depends
-  desktop-file-utils man-db # the installed launcher and manual page are checked
-  lintian mmdebstrap        # the package check: lint, then a clean Debian 12 root
-  clang libclang-rt-14-dev  # fuzz targets: libFuzzer and the sanitizers' runtimes
-  valgrind                  # the corpus through the engine's own (uninstrumented) loaders
-)
+# group: packages  # what for
+read -r -d '' list <<'EOF' || true
+run:     g++ cmake make             # the compiler and the build
+run:     libirrlicht-dev            # the 3D engine
+run:     libjpeg-dev                # checks each texture with the JPEG library the engine uses
+run:     libgl1-mesa-dri            # OpenGL in software on a machine without a GPU
+test:    libgtest-dev               # unit tests
+test:    libbenchmark-dev           # benchmarks
+test:    lib3ds-dev                 # 3DS writer for the media generator
+test:    libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
+test:    xvfb xdotool imagemagick   # end-to-end runs in a real window; the icons
+test:    desktop-file-utils man-db  # the installed launcher and manual page are checked
+test:    valgrind                   # the corpus through the engine's own (uninstrumented) loaders
+fuzz:    clang libclang-rt-14-dev   # libFuzzer and the sanitizers' runtimes
+package: dpkg-dev file              # dpkg-shlibdeps works out the Depends
+package: lintian mmdebstrap         # lint, then a clean Debian 12 root
+EOF
+
+groups=("$@")
+[ ${#groups[@]} -gt 0 ] || groups=(test fuzz package)
+wanted=" run "
+for group in "${groups[@]}"; do
+  case "$group" in
+    run) ;;
+    test) wanted+="test " ;;
+    fuzz | package) wanted+="test $group " ;;
+    *) echo "deps.sh: no group '$group' (run, test, fuzz, package)" >&2; exit 2 ;;
+  esac
+done
+
+packages=()
+while read -r group rest; do
+  [[ $wanted == *" ${group%:} "* ]] || continue
+  read -r -a names <<<"${rest%%#*}"
+  packages+=("${names[@]}")
+done <<<"$list"
 
 missing=()
 for p in "${packages[@]}"; do

@@ -31,7 +31,8 @@ fail() {
 # names the display on descriptor 3 once it accepts clients. -noreset: by default the
 # server resets whenever its last client leaves, and drops a client that is connecting
 # meanwhile; a short-lived xdotool leaving as the game connected made the game fail with
-# "could not open the window".
+# "could not open the window". -nolisten unix: clients reach it through its abstract socket
+# alone, and it leaves no socket folder in /tmp; its lock file there goes when it ends.
 start_display() {
   local n
   for _ in $(seq 20); do
@@ -39,8 +40,8 @@ start_display() {
     [ -e "/tmp/.X$n-lock" ] && continue
     grep -q "X11-unix/X$n\$" /proc/net/unix && continue
     : >"$work/display"
-    Xvfb ":$n" -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" \
-      >"$work/xvfb.log" 2>&1 &
+    Xvfb ":$n" -displayfd 3 -noreset -screen 0 1024x768x24 -nolisten tcp -nolisten unix \
+      3>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     for _ in $(seq 100); do
       if [ "$(wc -l <"$work/display")" -ge 1 ]; then  # the number, and its newline

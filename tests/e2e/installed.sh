@@ -1,21 +1,35 @@
 #!/usr/bin/env bash
 # The installed program, staged under a scratch DESTDIR with prefix /usr.
-#   files: the layout, the launcher, the manual page and the icons;
-#   run:   started from /, it draws its first frame and ends on Escape with exit code 0.
-# Usage: installed.sh files|run <build dir>
+#   files:     the layout, the launcher, the manual page and the icons;
+#   run:       started from /, it draws its first frame and ends on Escape with exit code 0;
+#   uninstall: `make uninstall` leaves nothing of a fresh staging directory, installed into
+#              twice; in one laid out as a system's, with folders shared with other programs
+#              (some holding their files, some empty), it leaves what was there before, and
+#              a file that another program put in a folder that the install made.
+# Usage: installed.sh files|run|uninstall <build dir>
 set -euo pipefail
 
 source "$(dirname "$0")/../../tools/window.sh"
 window_init "installed $1" "$2"  # the program is the installed one, below
 build=$(readlink -f "$2")
 sources=$(readlink -f "$(dirname "$0")/../..")
-
 root="$work/root"
-DESTDIR="$root" cmake --install "$build" --prefix /usr >"$work/install.log" ||
-  fail "install failed: $(tail -n 3 "$work/install.log")"
+
+install_to() {  # <staging dir>
+  DESTDIR="$1" cmake --install "$build" --prefix /usr >"$work/install.log" ||
+    fail "install failed: $(tail -n 3 "$work/install.log")"
+}
+
+uninstall_from() {  # <staging dir>, as a user types it
+  make -s -C "$sources" uninstall BUILD_DIR="$build" DESTDIR="$1" PREFIX=/usr \
+    >"$work/uninstall.log" 2>&1
+}
+
+tree() { (cd "$1" && find . -printf '%y %p\n' | sort); }
 
 case "${label#installed }" in
   files)
+    install_to "$root"
     [ -x "$root/usr/games/ferrox" ] || fail "no /usr/games/ferrox"
     media=$(find "$root/usr/share/games/ferrox/media" -type f | wc -l)
     expected=$(find "$sources/media" -type f ! -name '.*' | wc -l)
@@ -40,14 +54,49 @@ case "${label#installed }" in
     [ "$code" = 1 ] || fail "exit code $code without media"
     grep -q "^ferrox: no media found in: /media $root/usr/media $root/usr/share/games/ferrox/media\$" \
       "$work/game.err" || fail "does not say where it looked"
+    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
     ;;
 
   run)
+    install_to "$root"
     start_display
     bindir=/  # started from /, as a player would
     launch "$root/usr/games/ferrox"
     first_frame_then_escape
     echo "first frame with $colours colours; Escape: exit code 0"
+    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    ;;
+
+  uninstall)
+    fresh="$work/fresh"
+    install_to "$fresh"
+    install_to "$fresh"
+    uninstall_from "$fresh" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    [ ! -e "$fresh" ] || fail "left of a fresh staging directory: $(tree "$fresh" | xargs)"
+    ! grep -rqsF "$fresh" "$build/install-records" || fail "its install record is left"
+    uninstall_from "$fresh" && fail "a second uninstall found something to remove"
+    grep -q "nothing installed under" "$work/uninstall.log" ||
+      fail "a second uninstall does not say why: $(tail -n 3 "$work/uninstall.log")"
+
+    # As on a system: the games folder and a hicolor size are there but empty, the
+    # launchers' folder and another size hold another program's files.
+    mkdir -p "$root/usr/games" "$root/usr/share/icons/hicolor/32x32/apps" \
+      "$root/usr/share/icons/hicolor/48x48/apps" "$root/usr/share/applications"
+    : >"$root/usr/share/applications/other.desktop"
+    : >"$root/usr/share/icons/hicolor/48x48/apps/other.png"
+    before=$(tree "$root")
+    install_to "$root"
+    [ -x "$root/usr/games/ferrox" ] || fail "nothing installed"
+    # Then another program puts a file in a folder that the install made: that one stays.
+    : >"$root/usr/share/man/man6/other.6.gz"
+    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    [ -f "$root/usr/share/man/man6/other.6.gz" ] || fail "another program's file went"
+    rm -r "$root/usr/share/man"
+    after=$(tree "$root")
+    [ "$after" = "$before" ] ||
+      fail "the staging directory differs from before the install: $(diff <(echo "$before") \
+        <(echo "$after") | grep '^[<>]' | xargs)"
+    echo "a fresh staging directory: nothing left; a system's: $(echo "$before" | wc -l) paths, as before"
     ;;
 
   *) fail "unknown check" ;;

@@ -3,15 +3,18 @@
 // stacked face up from below, each drawn after the one beneath it, so that a camera above
 // fills every layer's every pixel; the ground with as many layers over any spot as it may
 // have. Each layer tilts a little, so that the rasterizer cannot tell from a tile's corners
-// that a later layer hides an earlier one. For the frame-time goal; the worst textures come
-// from ferrox_jpegforge.
+// that a later layer hides an earlier one. And the font with the most glyphs: the largest
+// image, all of it glyph markers. For the start-up and frame-time goals; the worst textures
+// come from ferrox_jpegforge.
 // Usage: ferrox_worstmedia MEDIA_DIR
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <string>
 
+#include "assets/bmp.h"
 #include "assets/catalog.h"
 #include "assets/mesh3ds.h"
 #include "assets/mesh_fit.h"
@@ -52,6 +55,27 @@ w::Bytes worstMesh(assets::MeshRole role) {
   return w::file({w::greyMaterial("grey", 200), w::object("layers", mesh)});
 }
 
+// A 24-bit BMP of the largest font area, square, every pixel but the three key pixels of the
+// first row a glyph marker: upper-left and lower-right corners in turn, a glyph each pair.
+std::string worstFont() {
+  const auto side = static_cast<unsigned>(std::sqrt(static_cast<double>(assets::kMaxFontPixels)));
+  const unsigned char upperLeft[3] = {255, 0, 0}, lowerRight[3] = {0, 0, 255},
+                      background[3] = {0, 255, 0};  // B, G, R
+  const std::size_t stride = (side * 3 + 3) / 4 * 4;
+  std::string pixels(stride * side, '\0');
+  for (unsigned y = 0; y < side; ++y)
+    for (unsigned x = 0; x < side; ++x) {
+      const unsigned char* colour = (x + (y == 0 ? 1 : 0)) % 2 == 0 ? upperLeft : lowerRight;
+      if (y == 0 && x < 3) colour = x == 0 ? upperLeft : x == 1 ? lowerRight : background;
+      pixels.replace((side - 1 - y) * stride + x * 3, 3, reinterpret_cast<const char*>(colour), 3);
+    }
+  const auto le32 = [](std::uint32_t v) { return w::u32(v); };
+  return "BM" + le32(static_cast<std::uint32_t>(54 + pixels.size())) + le32(0) + le32(54) +
+         le32(40) + le32(side) + le32(side) + w::u16(1) + w::u16(24) + le32(0) +
+         le32(static_cast<std::uint32_t>(pixels.size())) + le32(2835) + le32(2835) + le32(0) +
+         le32(0) + pixels;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,5 +89,8 @@ int main(int argc, char** argv) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << worstMesh(asset.role);
     std::printf("%s: the worst %s\n", path.c_str(), assets::roleName(asset.role));
   }
+  const std::string font = media + "/" + std::string(assets::kFont).substr(sizeof "../media/" - 1);
+  std::ofstream(font, std::ios::binary | std::ios::trunc) << worstFont();
+  std::printf("%s: the font with the most glyphs\n", font.c_str());
   return 0;
 }

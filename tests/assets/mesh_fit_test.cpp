@@ -75,6 +75,22 @@ TEST(MeshFit, TheGroundLiesFlatAndThinlyLayered) {
   // Layers anywhere count: far out in a corner as under the tank, and large ones too.
   const float reach = assets::limitsOf(MeshRole::Ground).maxExtent;
   EXPECT_NE(refusal(layers(assets::kMaxGroundLayers + 1, reach * 0.1f), MeshRole::Ground), "");
+  // A triangle counts in every cell it spans, not only where it starts: half the layers reach
+  // from the left, half start under their right ends.
+  w::Mesh mesh;
+  w::Group group{"m", {}};
+  for (int i = 0; i <= assets::kMaxGroundLayers; ++i) {
+    const float left = i % 2 == 0 ? -20.0f : 10.0f;  // m in the file, several cells apart
+    const auto base = static_cast<unsigned>(mesh.vertices.size());
+    mesh.vertices.insert(mesh.vertices.end(), {{left, 0, 0}, {20, 0, 0}, {20, 1, 0}});
+    mesh.faces.push_back({base, base + 1, base + 2});
+    group.faces.push_back(static_cast<unsigned>(i));
+  }
+  mesh.groups = {group};
+  EXPECT_NE(refusal(w::file({w::greyMaterial("m", 100), w::object("spans", mesh)}),
+                    MeshRole::Ground)
+                .find("triangles of a ground mesh overlap"),
+            std::string::npos);
   // Other roles may layer as they like within their surface.
   EXPECT_EQ(refusal(layers(assets::kMaxGroundLayers + 1, kSmall), MeshRole::Hull), "");
 }

@@ -15,7 +15,7 @@ set -euo pipefail
 read -r -d '' list <<'EOF' || true
 run:     g++ cmake make             # the compiler and the build
 run:     libirrlicht-dev            # the 3D engine
-run:     libjpeg-dev                # checks each texture with the JPEG library the engine uses
+run:     libjpeg-dev                # decodes the textures
 run:     libgl1-mesa-dri            # OpenGL in software on a machine without a GPU
 test:    libgtest-dev               # unit tests
 test:    libbenchmark-dev           # benchmarks
@@ -23,7 +23,7 @@ test:    lib3ds-dev                 # 3DS writer for the media generator
 test:    libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
 test:    xvfb xdotool imagemagick   # end-to-end runs in a real window; the icons
 test:    desktop-file-utils man-db  # the installed launcher and manual page are checked
-test:    valgrind                   # the corpus through the engine's own (uninstrumented) loaders
+test:    valgrind                   # the corpus, decoded and handed to the engine, watched whole
 fuzz:    clang libclang-rt-14-dev   # libFuzzer and the sanitizers' runtimes
 package: dpkg-dev file              # dpkg-shlibdeps works out the Depends
 package: lintian mmdebstrap         # lint, then a clean Debian 12 root

@@ -271,6 +271,11 @@ case "$label" in
     grep -q "^ferrox: unknown option '--fast'" "$work/bad.err" || fail "the unknown option is not named"
     grep -q '^Usage: ferrox' "$work/bad.err" || fail "no usage on stderr for an unknown option"
     echo "--help, --version ($shown) and an unknown option (exit 2) as they should"
+    manual="$(dirname "$0")/../../packaging/ferrox.6.in"
+    for option in windowed verbose help version; do
+      grep -q -F -e "\\-\\-$option" "$manual" || fail "the manual page does not name --$option"
+    done
+    grep -q -x '\.B F1' "$manual" || fail "the manual page does not name F1"
 
     # The engine's log: stderr only, each line after "ferrox: ". Xvfb has no video modes to
     # switch, so the full-screen attempt draws a warning, which --windowed never makes.

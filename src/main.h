@@ -28,9 +28,10 @@ class MyEventReceiver : public irr::IEventReceiver {
 
   // Follows the window: true while it is in use, that is not minimized and, where a window
   // manager hands the focus round, focused. Without one the window never hears that it has
-  // the focus though the keys reach it, so it counts as focused until it first hears so.
-  // When the window stops being in use every held command is released, as its key-ups go
-  // to another window.
+  // the focus though the keys reach it, so it counts as focused until it first hears so;
+  // and a key that arrives after the focus went shows the keyboard is still the window's
+  // (a full-screen window holds it grabbed). When the window stops being in use every held
+  // command is released, as its key-ups go to another window.
   bool attend(bool focused, bool minimized);
   // Every held command off and every key up, as if each key had been let go.
   void release();
@@ -46,5 +47,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
   bool keysShown_ = false;
   bool everFocused_ = false;
+  bool focused_ = false;  // as attend last heard
+  bool keysSinceFocusLoss_ = false;
   bool inUse_ = true;
 };

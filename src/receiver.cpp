@@ -86,6 +86,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     return true;
   }
   if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;
+  keysSinceFocusLoss_ = true;
 
   const irr::SEvent::SKeyInput& key = event.KeyInput;
   if (key.Key == irr::KEY_ESCAPE) {
@@ -116,7 +117,9 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
 
 bool MyEventReceiver::attend(bool focused, bool minimized) {
   if (focused) everFocused_ = true;
-  const bool inUse = !minimized && (focused || !everFocused_);
+  if (focused_ && !focused) keysSinceFocusLoss_ = false;
+  focused_ = focused;
+  const bool inUse = !minimized && (focused || !everFocused_ || keysSinceFocusLoss_);
   if (inUse_ && !inUse) release();
   inUse_ = inUse;
   return inUse;

@@ -130,7 +130,8 @@ TEST_F(Receiver, OneShotKeysActOncePerPressHoweverLongHeldAndEscapeQuits) {
 // When the window stops being in use (another window takes the focus, or it is minimized)
 // the key-ups of the keys held go elsewhere: every held command is released at once, and a
 // key pressed again afterwards counts as a new press. Without a window manager the window
-// never hears that it has the focus, yet the keys reach it: it stays in use.
+// never hears that it has the focus, yet the keys reach it: it stays in use; so it is again
+// when keys reach it after the focus went, as under a full-screen grab.
 TEST_F(Receiver, LosingTheWindowReleasesEveryHeldCommand) {
   tank = owned;
   const bool* const flags[] = {&owned->accelerating,        &owned->braking,
@@ -159,7 +160,12 @@ TEST_F(Receiver, LosingTheWindowReleasesEveryHeldCommand) {
   EXPECT_FALSE(receiver.attend(false, false)) << "another window has the focus";
   EXPECT_EQ(held(), 0);
   EXPECT_TRUE(owned->turret.shotPending) << "fire released as on its key-up";
+  receiver.OnEvent(support::mouseEvent(10, 20));  // the pointer passes over it
   EXPECT_FALSE(receiver.attend(false, false));
+  receiver.OnEvent(keyEvent(irr::KEY_KEY_W, true));  // the keyboard is still the window's
+  EXPECT_TRUE(receiver.attend(false, false));
+  EXPECT_TRUE(owned->accelerating);
+  receiver.OnEvent(keyEvent(irr::KEY_KEY_W, false));
 
   EXPECT_TRUE(receiver.attend(true, false));
   receiver.OnEvent(keyEvent(irr::KEY_KEY_Q, true));

@@ -138,16 +138,16 @@ void Frame::resume() {
 
 void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank,
                   MyEventReceiver& receiver) {
-  bool waited = false;
-  while (device->run() && stopSignal == 0 && !xwindow::gone()) {
+  bool waiting = false;  // the last pass only waited, drawing nothing
+  while (device->run() && stopSignal == 0 && !xwindow::gone(waiting)) {
     if (!receiver.attend(device->isWindowFocused(), device->isWindowMinimized())) {
       if (quit) break;
-      waited = true;
+      waiting = true;
       device->sleep(kWaitStep);
       continue;
     }
-    if (waited) frame.resume();
-    waited = false;
+    if (waiting) frame.resume();
+    waiting = false;
     frame.showKeys(receiver.keysShown());
     frame.pass(tank);
     if (quit) break;

@@ -52,13 +52,10 @@ void watch(irr::IrrlichtDevice* device) {
   previousErrorHandler = XSetErrorHandler(onError);
 }
 
-bool gone() {
-  XEvent event;
-  // The engine selects the window's structure events but ignores its destruction; this
-  // takes only that event from the queue and leaves every other one to the engine.
-  if (display != nullptr && !destroyed &&
-      XCheckTypedWindowEvent(display, window, DestroyNotify, &event))
-    destroyed = true;
+bool gone(bool ask) {
+  if (display == nullptr || destroyed || !ask) return destroyed;
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, window, &attributes) == 0) destroyed = true;
   return destroyed;
 }
 

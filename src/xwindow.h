@@ -15,7 +15,9 @@ constexpr const char* kClosedMessage = "ferrox: the window was closed from outsi
 // has no X window.
 void watch(irr::IrrlichtDevice* device);
 
-// True once the watched window was destroyed from outside.
-bool gone();
+// True once the watched window was destroyed from outside. Drawing into a destroyed window
+// fails and tells so; with `ask`, for the times nothing is drawn, the server is asked
+// whether the window still exists, a round trip.
+bool gone(bool ask = false);
 
 }  // namespace xwindow

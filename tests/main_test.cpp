@@ -35,7 +35,8 @@ class Receiver : public ::testing::Test {
     for (int i = 0; i < kRepeats; ++i) receiver.OnEvent(keyEvent(key, true));
     receiver.OnEvent(keyEvent(key, false));
   }
-  static constexpr int kRepeats = 25;  // about a second of autorepeat
+  // About a second of autorepeat; even, so that toggling on each would show.
+  static constexpr int kRepeats = 24;
 
   support::TankScene scene{false};
   Tank* owned = scene.tank.get();

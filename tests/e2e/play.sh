@@ -7,8 +7,8 @@
 #   keys     the pause banner, F1's panel and the neutral hint on screen; Q and F1 held
 #            through the window system's autorepeat act once
 #   signals  SIGINT, SIGTERM and SIGHUP: exit 0 within a second
-#   closed   the window killed, destroyed, or closed by the window manager: exit 0 with a
-#            message, no X error
+#   closed   the window killed, destroyed (drawing, or minimized), or closed by the window
+#            manager: exit 0 with a message, no X error
 #   idle     minimized or without the focus the program uses next to no CPU, and draws again
 #            when back; a signal still ends it at once
 #   focus    a key let go in another window no longer holds its command when the focus
@@ -203,6 +203,13 @@ case "$label" in
     done
     stop_display
     start_windowed
+    # Minimized it draws nothing, so no failing request tells that the window went.
+    xdotool windowminimize --sync "$window" sleep 1
+    expect_quick_exit "destroyed while minimized" xdotool windowclose "$window"
+    grep -qx "$kClosed" "$work/game.err" || fail "destroyed while minimized: no message"
+    launch ./ferrox --windowed
+    await_window
+    sleep 2
     expect_quick_exit "closed by the window manager" xdotool windowactivate --sync "$window" \
       key alt+F4
     grep -qx "$kClosed" "$work/game.err" || fail "closed by the window manager: no message"

@@ -111,15 +111,14 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
       turningRight(false),
       turningLeft(false),
       paused(true),
-      jumpWheel(-1) {
+      jumpWheel(-1),
+      cameraPitch(0.0f),
+      cameraYaw(0.0f) {
   engine = engine::Engine();
   engine.setGearUp();  // a new tank stands in first gear
 
   irr::video::IVideoDriver* driver = device->getVideoDriver();
   irr::scene::ISceneManager* smgr = device->getSceneManager();
-  irr::gui::ICursorControl* cursor = device->getCursorControl();
-  if (cursor) cursor->setPosition(0.5f, 0.5f);
-
   chassisNode = addMeshNode(smgr, smgr->getMesh(kChassisMesh));
   chassisNode->setScale(vector3df(1.0f, 1.0f, 1.0f));
   dress(chassisNode, driver, kChassisTexture);
@@ -276,6 +275,7 @@ void Tank::step(float dt) {
   }
 
   camera->setTarget(position);
+  placeCamera();
 }
 
 vector3df Tank::getDirection() {
@@ -312,12 +312,64 @@ void Tank::reset() {
   rootNode->setRotation(vector3df(0.0f, 0.0f, 0.0f));
   chassisNode->setRotation(vector3df(0.0f, 0.0f, 0.0f));
   engine = engine::Engine();
+  placeCamera();
 }
 
 void Tank::rotateCamera(float pitch, float yaw) {
   if (!cameraPivot) return;
+  cameraPitch = pitch;
+  cameraYaw = yaw;
+  placeCamera();
+}
+
+void Tank::placeCamera() {
+  if (!cameraPivot) return;
+  // The hull's place in the world from the nodes' own transforms: the ones drawing computed
+  // are a step old.
+  irr::core::matrix4 hull =
+      rootNode->getRelativeTransformation() * chassisNode->getRelativeTransformation();
+  if (ISceneNode* parent = rootNode->getParent()) hull = parent->getAbsoluteTransformation() * hull;
   vector3df rotation = cameraPivot->getRotation();
-  rotation.X = pitch;
-  rotation.Y = yaw;
+  rotation.Y = cameraYaw;
+  auto heightAt = [&](double pitch) {  // m, the camera's height at that pitch
+    rotation.X = static_cast<float>(pitch);
+    cameraPivot->setRotation(rotation);
+    vector3df eye = kCameraPosition;
+    (hull * cameraPivot->getRelativeTransformation()).transformVect(eye);
+    return static_cast<double>(eye.Y);
+  };
+
+  double pitch = cameraPitch;
+  bool lift = false;
+  if (heightAt(pitch) < kCameraClearance) {
+    // The pitch swings the camera over the hull on a circle, so its height is
+    // centre + a cos(pitch) + b sin(pitch): highest at the pitch `top`, and at least the
+    // clearance within `reach` of it. The pitch moves to the nearer end of that arc; where
+    // no pitch reaches the clearance the camera takes the highest one and is lifted.
+    const double h0 = heightAt(0.0), h90 = heightAt(kFullTurn / 4), h180 = heightAt(kFullTurn / 2);
+    const double centre = (h0 + h180) / 2, a = (h0 - h180) / 2, b = h90 - centre;
+    const double amplitude = std::hypot(a, b);
+    const double top = std::atan2(b, a) * irr::core::RADTODEG64;
+    const double need = kCameraClearance - centre;
+    if (need >= amplitude) {
+      pitch = top;
+      lift = true;
+    } else {
+      const double reach = std::acos(need / amplitude) * irr::core::RADTODEG64;
+      const double off = std::remainder(cameraPitch - top, static_cast<double>(kFullTurn));
+      pitch = top + std::clamp(off, -reach, reach);
+    }
+  }
+  rotation.X = static_cast<float>(pitch);
   cameraPivot->setRotation(rotation);
+  camera->setPosition(kCameraPosition);
+  if (!lift) return;
+  const irr::core::matrix4 pivotToWorld = hull * cameraPivot->getRelativeTransformation();
+  vector3df eye = kCameraPosition;
+  pivotToWorld.transformVect(eye);
+  eye.Y = kCameraClearance;
+  irr::core::matrix4 worldToPivot;
+  if (!pivotToWorld.getInverse(worldToPivot)) return;
+  worldToPivot.transformVect(eye);
+  camera->setPosition(eye);
 }

@@ -37,7 +37,13 @@ class Tank {
   bool turningRight;
   bool turningLeft;
   bool paused;
-  int jumpWheel;  // wheel that takes the jump kick at the next step, -1 for none
+  int jumpWheel;      // wheel that takes the jump kick at the next step, -1 for none
+  float cameraPitch;  // deg, as last asked of rotateCamera
+  float cameraYaw;    // deg, as last asked of rotateCamera
+
+  // The least height of the chase camera above the ground plane, in metres: the near plane
+  // stays above the sand while the camera looks at the tank from this low.
+  static constexpr float kCameraClearance = 1.0f;
 
   Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode);
   ~Tank();
@@ -68,7 +74,9 @@ class Tank {
   void jump();
   void reset();
 
-  // Absolute pitch and yaw of the camera pivot, in degrees.
+  // Absolute pitch and yaw of the camera pivot, in degrees. The pivot keeps them wherever
+  // they leave the camera at least kCameraClearance above the ground; elsewhere, and after
+  // every step, its pitch turns toward the top just far enough to keep it there.
   void rotateCamera(float pitch, float yaw);
 
  private:
@@ -76,4 +84,6 @@ class Tank {
   void step(float dt);
   // Recomputes the rig's world transforms, as drawing a frame would.
   void refreshRig();
+  // Turns the camera pivot to the asked pitch and yaw, and keeps the camera off the ground.
+  void placeCamera();
 };

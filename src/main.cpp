@@ -9,13 +9,16 @@
 #include "assets/catalog.h"
 #include "assets/files.h"
 #include "assets/library.h"
+#include "options.h"
 #include "world.h"
+#include "xwindow.h"
 
 namespace {
 
 constexpr irr::u32 kWindowWidth = 1024;  // px
 constexpr irr::u32 kWindowHeight = 768;  // px
 constexpr irr::u8 kColourDepth = 32;     // bits per pixel
+constexpr int kUsageExit = 2;            // exit code for a command line not understood
 
 // Why the window could not be opened, as far as we can tell from here.
 std::string windowFailureReason() {
@@ -32,7 +35,22 @@ bool report(const std::vector<std::string>& paths, const char* what) {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  const Options options = parseOptions(argc, argv);
+  if (!options.understood) {
+    std::fprintf(stderr, "ferrox: unknown option '%s'\n%s", options.unknown.c_str(), usage());
+    return kUsageExit;
+  }
+  if (options.help) {
+    std::fputs(usage(), stdout);
+    return 0;
+  }
+  if (options.version) {
+    std::printf("ferrox %s\n", version());
+    return 0;
+  }
+  catchStopSignals();
+
   // Start-up: the media, each asset read and decoded once by our own code, the window, the
   // tank and its world.
   assets::enterMediaDirectory(assets::kGroundMesh);
@@ -40,13 +58,21 @@ int main() {
   if (report(assets.load(), "cannot load")) return 1;
 
   MyEventReceiver receiver;
-  device = irr::createDevice(irr::video::EDT_OPENGL,
-                             irr::core::dimension2d<irr::u32>(kWindowWidth, kWindowHeight),
-                             kColourDepth, true, false, false, &receiver);
+  irr::SIrrlichtCreationParameters window;
+  window.DriverType = irr::video::EDT_OPENGL;
+  window.WindowSize = irr::core::dimension2d<irr::u32>(kWindowWidth, kWindowHeight);
+  window.Bits = kColourDepth;
+  window.Fullscreen = !options.windowed;
+  window.Stencilbuffer = false;
+  window.Vsync = false;
+  window.EventReceiver = &receiver;  // it writes the engine's log from the first line on
+  window.LoggingLevel = options.verbose ? irr::ELL_DEBUG : irr::ELL_WARNING;
+  device = irr::createDeviceEx(window);
   if (device == nullptr) {
     std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
     return 1;
   }
+  xwindow::watch(device);
   if (report(assets.install(device), "cannot load")) {
     device->drop();
     return 1;
@@ -54,10 +80,14 @@ int main() {
   Tank* player = buildScene(device);
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
   device->getCursorControl()->setVisible(true);
+  receiver.placeCursor(device->getCursorControl());
 
-  runFrameLoop(device, frame, *player);
+  runFrameLoop(device, frame, *player, receiver);
+  // Neither Escape nor a signal: the window system closed the window.
+  if (xwindow::gone() || (!quit && stopSignal == 0)) std::fputs(xwindow::kClosedMessage, stderr);
 
-  // Shutdown: the engine owns the scene; the tank lives until the process ends.
+  // Shutdown: the engine owns the scene; the tank lives until the process ends. Dropping the
+  // device also gives the screen back its video mode.
   device->drop();
   return 0;
 }

@@ -5,6 +5,8 @@
 #include "Tank.h"
 #include "assets/catalog.h"
 #include "main.h"
+#include "overlay.h"
+#include "xwindow.h"
 
 namespace {
 
@@ -18,6 +20,12 @@ constexpr float kCubeSize = 1.0f;  // m
 constexpr float kCubeX = 5.0f;     // m
 constexpr float kCubeY = 1.0f;     // m
 constexpr double kKmhPerMps = 3.6;
+// While the window is out of use the loop looks for events this often: a signal or the
+// window's return is answered at once, and the waiting costs next to nothing.
+constexpr irr::u32 kWaitStep = 50;  // ms
+// The engine counts frames in windows of 1.5 s: the one that spans a wait ends within
+// that after it, and the next one is whole by twice that.
+constexpr irr::u32 kRateSettling = 3200;  // ms
 
 const irr::video::SColor kClearColour(250, 90, 90, 156);
 const irr::video::SColor kStatusColour(255, 255, 255, 255);
@@ -87,6 +95,13 @@ void Frame::draw(const Tank& tank) {
   smgr_->drawAll();
   formatStatus(status_, tank.engine.getGear(), tank.engine.getSpeed(), fps_);
   if (font_ != nullptr) font_->draw(status_, kStatusRect, kStatusColour, false, false, nullptr);
+  banner_ = overlay::banner(tank.paused);
+  hint_ = overlay::gearHint(tank.engine.getGear());
+  if (font_ != nullptr) {
+    if (hint_ != nullptr) overlay::drawHint(driver_, font_, hint_);
+    if (banner_ != nullptr) overlay::drawBanner(driver_, font_, banner_);
+    if (keysShown_) overlay::drawKeysPanel(driver_, font_);
+  }
   driver_->endScene();
 }
 
@@ -107,11 +122,34 @@ void Frame::advance(Tank& tank, int rate) {
 
 void Frame::pass(Tank& tank) {
   draw(tank);
-  advance(tank, driver_->getFPS());
+  int rate = driver_->getFPS();
+  if (resumed_) {
+    if (device_->getTimer()->getRealTime() - resumedAt_ < kRateSettling)
+      rate = fps_;
+    else
+      resumed_ = false;
+  }
+  advance(tank, rate);
 }
 
-void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank) {
-  while (device->run()) {
+void Frame::resume() {
+  resumed_ = true;
+  resumedAt_ = device_->getTimer()->getRealTime();
+}
+
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank,
+                  MyEventReceiver& receiver) {
+  bool waiting = false;  // the last pass only waited, drawing nothing
+  while (device->run() && stopSignal == 0 && !xwindow::gone(waiting)) {
+    if (!receiver.attend(device->isWindowFocused(), device->isWindowMinimized())) {
+      if (quit) break;
+      waiting = true;
+      device->sleep(kWaitStep);
+      continue;
+    }
+    if (waiting) frame.resume();
+    waiting = false;
+    frame.showKeys(receiver.keysShown());
     frame.pass(tank);
     if (quit) break;
   }

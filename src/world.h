@@ -4,6 +4,7 @@
 
 #include <cstddef>
 
+class MyEventReceiver;
 class Tank;
 
 // The tank on a root node of its own at the origin, stored in the global `tank` (from then
@@ -26,7 +27,9 @@ class Frame {
   Frame(irr::IrrlichtDevice* device, irr::gui::IGUIFont* font);
 
   // Clears, draws the scene (which refreshes the nodes' world positions) and the status
-  // line: the tank's gear and speed, and the rate read at the end of the previous pass.
+  // line: the tank's gear and speed, and the rate read at the end of the previous pass;
+  // over them the banner while the tank is paused, the hint in neutral and the keys' panel
+  // while it is shown.
   void draw(const Tank& tank);
   // Takes the rate measured after drawing and rewrites the caption when it changed;
   // true when it did.
@@ -35,9 +38,19 @@ class Frame {
   void advance(Tank& tank, int rate);
   // One whole pass: draw, then advance by the driver's rate.
   void pass(Tank& tank);
+  // Passes start again after a wait in which nothing was drawn. The engine's rate averages
+  // the frames of one counting window, and the window that spans the wait counts it as a
+  // few slow frames; the rate measured before the wait stands in until the counter has
+  // measured a whole window of drawing, or the tank would run many times too fast.
+  void resume();
+
+  void showKeys(bool shown) { keysShown_ = shown; }
 
   int captionFPS() const { return lastFPS_; }  // -1 before the first caption
   const wchar_t* status() const { return status_; }
+  // What the last draw put over the scene: null for none.
+  const wchar_t* banner() const { return banner_; }
+  const wchar_t* hint() const { return hint_; }
 
  private:
   irr::IrrlichtDevice* device_;
@@ -47,8 +60,15 @@ class Frame {
   int fps_ = 0;
   int lastFPS_ = -1;
   wchar_t status_[kStatusLength] = {};
+  const wchar_t* banner_ = nullptr;
+  const wchar_t* hint_ = nullptr;
+  bool keysShown_ = false;
+  bool resumed_ = false;
+  irr::u32 resumedAt_ = 0;  // ms of the engine's real-time clock
 };
 
-// Passes until the device stops running (the window closed) or `quit` is set; the pass in
-// which Escape arrived is still drawn and stepped.
-void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank);
+// Passes until the device stops running (the window closed), `quit` is set, a stop signal
+// arrives or the window is destroyed from outside; the pass in which Escape arrived is
+// still drawn and stepped. While the window is out of use (minimized, or another window has
+// the focus) the loop only waits for events: nothing is drawn and the tank stands still.
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver);

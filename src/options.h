@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// What the command line asks of the program.
+struct Options {
+  bool help = false;       // print the usage on standard output and end
+  bool version = false;    // print the version on standard output and end
+  bool windowed = false;   // a 1024 x 768 window instead of the full screen
+  bool verbose = false;    // the engine's whole log, not only its warnings and errors
+  bool understood = true;  // every argument is an option of ours
+  std::string unknown;     // the first argument that is not, when one is not
+};
+
+// Reads the arguments after the program's name.
+Options parseOptions(int argc, const char* const* argv);
+
+// The usage text, ending in a newline.
+const char* usage();
+
+// The project's version, e.g. "0.1.0".
+const char* version();

@@ -17,11 +17,13 @@ run:     g++ cmake make             # the compiler and the build
 run:     libirrlicht-dev            # the 3D engine
 run:     libjpeg-dev                # decodes the textures
 run:     libgl1-mesa-dri            # OpenGL in software on a machine without a GPU
+run:     libx11-dev                 # Xlib: the program watches its window for a close from outside
 test:    libgtest-dev               # unit tests
 test:    libbenchmark-dev           # benchmarks
 test:    lib3ds-dev                 # 3DS writer for the media generator
 test:    libfreetype-dev fonts-dejavu-core  # glyphs for the bitmap font
 test:    xvfb xdotool imagemagick   # end-to-end runs in a real window; the icons
+test:    openbox x11-utils          # a window manager for focus and minimizing; xprop, xmessage
 test:    desktop-file-utils man-db  # the installed launcher and manual page are checked
 test:    valgrind                   # the corpus, decoded and handed to the engine, watched whole
 fuzz:    clang libclang-rt-14-dev   # libFuzzer and the sanitizers' runtimes

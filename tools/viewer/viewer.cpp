@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Tank* tank = buildScene(device);
+  tank->pause();  // a running tank's frame: no pause banner; the viewer never steps it anyway
   tank->turret.turretNode->setRotation({0, o.turretYaw, 0});
   tank->turret.canonPivot->setRotation({o.gunElevation, 0, 0});
   if (o.chase) {  // the camera as the program's receiver turns it for this cursor

@@ -49,10 +49,14 @@ void printFigures(const handling::Table& speed, const handling::Table& jump,
   }
   std::printf("\njump: highest %.3f m, steepest pitch %.1f deg; %s\n", highest, steepest,
               jump.notes.back().c_str());
+  // A row holds the state before its step, and whether J is down during that step: the
+  // first row with J up is where the turret is as J comes up.
   double fastest = 0.0, releasedYaw = 0.0;
+  bool released = false;
   for (const std::vector<double>& row : traverse.rows) {
     fastest = std::max(fastest, row[2]);
-    if (row[1] == 1.0) releasedYaw = row[3];
+    if (row[1] == 0.0 && !released) releasedYaw = row[3];
+    released = released || row[1] == 0.0;
   }
   std::printf("traverse: fastest %.2f deg/s; %.2f deg more after release\n", fastest,
               traverse.rows.back()[3] - releasedYaw);

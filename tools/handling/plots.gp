@@ -16,7 +16,7 @@ everyGear = "1 2 3 4 -1 -2"
 
 # Every plot starts from these settings.
 fresh = "reset; set grid lc rgb '#dddddd'; set key box opaque samplen 2 reverse Left; \
-  set label 99 made at screen 0.99, screen 0.975 right font ',8' tc rgb '#777777' front"
+  set label 99 made at screen 0.99, screen 0.015 right font ',8' tc rgb '#777777' front"
 # A strip across the bottom of a multiplot that holds only the key, so that it hides no line.
 keyStrip = "set size 1, 0.14; set origin 0, 0; unset border; unset tics; unset xlabel; \
   unset ylabel; unset grid; unset title; unset xzeroaxis; set xrange [0:1]; set yrange [0:1]; \
@@ -96,7 +96,7 @@ set output out."/jump.png"
 j = data."/jump.dat"
 wheel = system("sed -n 's/.*kicked \\(wheel .*\\)$/\\1/p' ".j)
 set multiplot layout 2,1 title "The hull after C (jump): ".wheel." kicked"
-set xrange [*:*]
+set autoscale xfix
 set ylabel "hull height (m)"
 set key off
 plot j skip 1 using 1:2 with lines lc rgb "black"

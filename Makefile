@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: run test build deps configure bench media format clean install uninstall package \
-	package-check fuzz
+	package-check fuzz handling
 
 # The game alone: its own packages and its one target. A build directory that the tests
 # have configured already stays as it is.
@@ -42,6 +42,16 @@ bench: configure
 media: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_mediagen
 	$(BUILD_DIR)/tools/ferrox_mediagen media
+
+# The handling plots in docs/handling: ferrox_handling drives the tank model and writes its
+# data, gnuplot draws it (tools/handling/plots.gp); each plot names the commit it shows.
+handling: configure
+	@tools/deps.sh docs
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_handling
+	cd bin && $(abspath $(BUILD_DIR))/tools/ferrox_handling $(abspath $(BUILD_DIR))/handling
+	mkdir -p docs/handling
+	gnuplot -e "data='$(abspath $(BUILD_DIR))/handling'; out='docs/handling'; \
+	  made='made from $$(git describe --always --dirty) by make handling'" tools/handling/plots.gp
 
 # The program, its media, launcher, icons and manual page under $(PREFIX), staged in
 # $(DESTDIR) when given.

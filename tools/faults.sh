@@ -42,6 +42,7 @@ build() {  # the targets a suite needs
     corpus.*) targets=(ferrox_replay) ;;
     install.* | scratch) targets=(all) ;;  # the install takes the generated icons and manual page too
     worstmedia.*) targets=(ferrox_worstmedia ferrox_assetcost) ;;
+    handling.*) targets=(ferrox_handling ferrox_handling_check) ;;
   esac
   cmake --build "$scratch/build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1
 }
@@ -50,7 +51,8 @@ run_suite() {
   case "$1" in
     unit) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_tests --gtest_brief=1) ;;
     soak) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_soak "$soak_steps") ;;
-    e2e.* | corpus.* | install.* | worstmedia.*) (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
+    e2e.* | corpus.* | install.* | worstmedia.* | handling.*)
+      (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
     # Every quick test through ctest, and its check that they left nothing in their TMPDIR.
     scratch) (cd "$scratch/build" && ctest -LE 'e2e|soak|valgrind' --timeout 300) ;;
   esac >"$scratch/suite.log" 2>&1

@@ -4,11 +4,12 @@
 #   test     the tests, the benchmarks and the tools (make test, make install, make bench)
 #   fuzz     the fuzz targets (make fuzz)
 #   package  the Debian package and its check on a clean root (make package-check)
+#   docs     the pictures under docs/ (make docs-pictures)
 # Every group takes run's packages, and fuzz and package take test's too: they configure
 # the whole tree. No group named: all of them.
 # Does nothing when all are there; uses sudo when not root. Without root or sudo it names
 # what is missing and the command to run as root, and fails.
-# Usage: tools/deps.sh [run|test|fuzz|package]...
+# Usage: tools/deps.sh [run|test|fuzz|package|docs]...
 set -euo pipefail
 
 # group: packages  # what for
@@ -29,17 +30,19 @@ test:    valgrind                   # the corpus, decoded and handed to the engi
 fuzz:    clang libclang-rt-14-dev   # libFuzzer and the sanitizers' runtimes
 package: dpkg-dev file              # dpkg-shlibdeps works out the Depends
 package: lintian mmdebstrap         # lint, then a clean Debian 12 root
+docs:    graphviz                   # the architecture picture, from its .dot source
 EOF
 
 groups=("$@")
-[ ${#groups[@]} -gt 0 ] || groups=(test fuzz package)
+[ ${#groups[@]} -gt 0 ] || groups=(test fuzz package docs)
 wanted=" run "
 for group in "${groups[@]}"; do
   case "$group" in
     run) ;;
     test) wanted+="test " ;;
     fuzz | package) wanted+="test $group " ;;
-    *) echo "deps.sh: no group '$group' (run, test, fuzz, package)" >&2; exit 2 ;;
+    docs) wanted+="docs " ;;
+    *) echo "deps.sh: no group '$group' (run, test, fuzz, package, docs)" >&2; exit 2 ;;
   esac
 done
 

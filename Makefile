@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: run test build deps configure bench media format clean install uninstall package \
-	package-check fuzz handling
+	package-check fuzz handling docs-pictures
 
 # The game alone: its own packages and its one target. A build directory that the tests
 # have configured already stays as it is.
@@ -80,6 +80,11 @@ fuzz:
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DFERROX_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target ferrox_fuzz_jpeg ferrox_fuzz_3ds ferrox_fuzz_bmp
 	tools/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+
+# The pictures under docs/ from their committed sources.
+docs-pictures:
+	@tools/deps.sh docs
+	dot -Tpng -Gdpi=96 docs/architecture.dot -o docs/architecture.png
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

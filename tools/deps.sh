@@ -4,10 +4,11 @@
 #   test     the tests, the benchmarks and the tools (make test, make install, make bench)
 #   fuzz     the fuzz targets (make fuzz)
 #   package  the Debian package and its check on a clean root (make package-check)
-#   docs     the handling plots in docs/handling (make handling)
+#   docs     the handling plots and the architecture picture under docs/ (make handling,
+#            make docs-pictures)
 # Every group takes run's packages, and fuzz, package and docs take test's too: they
 # configure the whole tree. No group named: all of them but docs, which only its own
-# target needs.
+# targets need.
 # Does nothing when all are there; uses sudo when not root. Without root or sudo it names
 # what is missing and the command to run as root, and fails.
 # Usage: tools/deps.sh [run|test|fuzz|package|docs]...
@@ -32,6 +33,7 @@ fuzz:    clang libclang-rt-14-dev   # libFuzzer and the sanitizers' runtimes
 package: dpkg-dev file              # dpkg-shlibdeps works out the Depends
 package: lintian mmdebstrap         # lint, then a clean Debian 12 root
 docs:    gnuplot-nox                # draws the handling plots
+docs:    graphviz                   # the architecture picture, from its .dot source
 EOF
 
 groups=("$@")

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "assets/jpeg_forge.h"
+#include "forge/jpeg_forge.h"
 #include "support.h"
 
 namespace {

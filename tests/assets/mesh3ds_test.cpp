@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "assets/write3ds.h"
+#include "forge/write3ds.h"
 #include "support.h"
 
 namespace {

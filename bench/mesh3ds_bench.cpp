@@ -11,7 +11,7 @@
 #include <string>
 
 #include "assets/mesh3ds.h"
-#include "assets/write3ds.h"
+#include "forge/write3ds.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cmath>
 #include <string>
 
-#include "assets/write3ds.h"
+#include "forge/write3ds.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 
 #include "assets/jpeg.h"
-#include "assets/jpeg_forge.h"
+#include "forge/jpeg_forge.h"
 
 namespace {
 

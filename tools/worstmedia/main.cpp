@@ -18,7 +18,7 @@
 #include "assets/catalog.h"
 #include "assets/mesh3ds.h"
 #include "assets/mesh_fit.h"
-#include "assets/write3ds.h"
+#include "forge/write3ds.h"
 
 namespace {
 

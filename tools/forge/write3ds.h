@@ -1,4 +1,5 @@
-// 3DS files written chunk by chunk, for tests that need a layout no shipped file has.
+// 3DS files written chunk by chunk, for the tests, benchmarks and worst cases that need a
+// layout no shipped file has.
 #pragma once
 
 #include <cstdint>

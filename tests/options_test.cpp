@@ -2,46 +2,43 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 namespace {
 
-Options parse(std::vector<const char*> args) {
-  args.insert(args.begin(), "ferrox");
-  return parseOptions(static_cast<int>(args.size()), args.data());
-}
-
-TEST(Options, EachOptionAloneAndTogether) {
-  const Options none = parse({});
-  EXPECT_TRUE(none.understood);
-  EXPECT_FALSE(none.help || none.version || none.windowed || none.verbose);
-  EXPECT_TRUE(parse({"--help"}).help);
-  EXPECT_TRUE(parse({"--version"}).version);
-  const Options both = parse({"--verbose", "--windowed"});
-  EXPECT_TRUE(both.understood);
-  EXPECT_TRUE(both.windowed && both.verbose);
-  EXPECT_FALSE(both.help || both.version);
-  EXPECT_TRUE(parse({"--windowed", "--windowed"}).windowed);
-}
-
-// Anything else is not understood, wherever it stands, and the first such argument is named.
-TEST(Options, AnythingElseIsNotUnderstoodAndTheFirstIsNamed) {
+// Each option alone and together, in any order and repeated; anything else is not
+// understood, wherever it stands, and the first such argument is named.
+TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
   const struct {
     std::vector<const char*> args;
-    const char* named;
+    const char* read;  // h(elp), v(ersion), w(indowed), V(erbose), or ? naming `unknown`
+    const char* unknown;
   } cases[] = {
-      {{"--fullscreen"}, "--fullscreen"},
-      {{"-h"}, "-h"},
-      {{""}, ""},
-      {{"--Windowed"}, "--Windowed"},
-      {{"--windowed=1"}, "--windowed=1"},
-      {{"--windowed", "map", "--fast"}, "map"},
-      {{"--help", "--bogus"}, "--bogus"},
+      {{}, "", ""},
+      {{"--help"}, "h", ""},
+      {{"--version"}, "v", ""},
+      {{"--verbose", "--windowed", "--windowed"}, "wV", ""},
+      {{"--fullscreen"}, "?", "--fullscreen"},
+      {{"-h"}, "?", "-h"},
+      {{""}, "?", ""},
+      {{"--Windowed"}, "?", "--Windowed"},
+      {{"--windowed=1"}, "?", "--windowed=1"},
+      {{"--windowed", "map", "--fast"}, "w?", "map"},
+      {{"--help", "--bogus"}, "h?", "--bogus"},
   };
-  for (const auto& c : cases) {
-    const Options o = parse(c.args);
-    EXPECT_FALSE(o.understood) << c.named;
-    EXPECT_EQ(o.unknown, c.named);
+  for (auto c : cases) {
+    c.args.insert(c.args.begin(), "ferrox");
+    const Options o = parseOptions(static_cast<int>(c.args.size()), c.args.data());
+    std::string read;
+    for (const auto& [flag, name] : {std::pair{o.help, 'h'},
+                                     {o.version, 'v'},
+                                     {o.windowed, 'w'},
+                                     {o.verbose, 'V'},
+                                     {!o.understood, '?'}})
+      if (flag) read += name;
+    EXPECT_EQ(read, c.read) << c.unknown;
+    EXPECT_EQ(o.unknown, c.unknown);
   }
 }
 

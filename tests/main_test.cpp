@@ -216,6 +216,8 @@ TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowOrASignalEndsTheLoopAtOnce) {
     s.tank->accelerate(true);
     Frame frame(s.device, nullptr);
     MyEventReceiver receiver;
+    // Each signal at its default action, whatever the runner inherited (nohup ignores SIGHUP).
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, SIG_DFL);
     catchStopSignals();
     if (end == 1) s.device->closeDevice();
     if (end > 1) std::raise(end);

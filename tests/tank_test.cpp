@@ -184,7 +184,6 @@ TEST(TankPlanar, AdvancesAlongTheHeadingAndWrapsAtFourHundred) {
 TEST(TankLongSteps, ALongFrameRunsAsItsSubStepsAndTwoFramesPerSecondStayOnTheSprings) {
   constexpr float kSameTol = 1e-4f;   // m and deg/s: float rounding of the sub-step length
   constexpr float kMountBand = 0.1f;  // m around the settled height
-  constexpr float kMaxTilt = 5.0f;    // deg
   TankScene s, split;
   for (TankScene* scene : {&s, &split}) {
     scene->tank->accelerate(true);
@@ -197,19 +196,14 @@ TEST(TankLongSteps, ALongFrameRunsAsItsSubStepsAndTwoFramesPerSecondStayOnTheSpr
   for (int i = 0; i < Tank::kWheelCount; ++i)
     EXPECT_NEAR(s.tank->wheelNodes[i]->getPosition().Y, split.tank->wheelNodes[i]->getPosition().Y,
                 kSameTol);
-  Tank& t = *s.tank;
   for (int frame = 1; frame < 120; ++frame) {
     s.frame(0.5f);
-    SCOPED_TRACE(frame);
-    ASSERT_EQ(support::firstNonFinite(t), "");
-    if (frame < 4) continue;  // the first drop from the built height
-    for (int i = 0; i < Tank::kWheelCount; ++i)
-      ASSERT_NEAR(s.mountHeight(i), kSettledMountHeight, kMountBand) << "mount " << i;
-    ASSERT_LT(std::fabs(t.chassisNode->getRotation().X), kMaxTilt);
-    ASSERT_LT(std::fabs(t.chassisNode->getRotation().Z), kMaxTilt);
+    ASSERT_EQ(support::firstNonFinite(*s.tank), "") << frame;
+    for (int i = 0; i < Tank::kWheelCount && frame >= 4; ++i)  // after the first drop
+      ASSERT_NEAR(s.mountHeight(i), kSettledMountHeight, kMountBand) << frame << ", " << i;
   }
-  EXPECT_NEAR(t.turret.traverseRate, -56.0f, kSteadyRateTol);
-  EXPECT_NEAR(t.angularVelocity.Y, 10.0f, kSteadyRateTol);
+  EXPECT_NEAR(s.tank->turret.traverseRate, -56.0f, kSteadyRateTol);
+  EXPECT_NEAR(s.tank->angularVelocity.Y, 10.0f, kSteadyRateTol);
 }
 
 // The peak height and pitch of a jump on the front left wheel of a tank settled at the

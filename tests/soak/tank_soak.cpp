@@ -30,21 +30,16 @@ constexpr float kRestHullY = -0.081657f;  // m: mounts 0.75 + 589200 / (14 x 250
 constexpr float kRestHeightTol = 1e-4f;   // m
 constexpr float kRestTiltTol = 1e-2f;     // deg, pitch and roll, either side of a full turn
 
-// Every key of the key table that commands the tank (Escape only ends the program).
-const irr::EKEY_CODE kTableKeys[] = {
-    irr::KEY_KEY_W, irr::KEY_KEY_S, irr::KEY_KEY_A, irr::KEY_KEY_D, irr::KEY_KEY_Q,
-    irr::KEY_KEY_E, irr::KEY_KEY_J, irr::KEY_KEY_L, irr::KEY_KEY_I, irr::KEY_KEY_K,
-    irr::KEY_KEY_V, irr::KEY_SPACE, irr::KEY_KEY_C, irr::KEY_KEY_R,
-};
+// Every key of the key table that commands the tank (Escape only ends the program), and
+// steps no frame loop makes but any caller could: each must leave the tank as it is.
+const irr::EKEY_CODE kTableKeys[] = {irr::KEY_KEY_W, irr::KEY_KEY_S, irr::KEY_KEY_A, irr::KEY_KEY_D,
+                                     irr::KEY_KEY_Q, irr::KEY_KEY_E, irr::KEY_KEY_J, irr::KEY_KEY_L,
+                                     irr::KEY_KEY_I, irr::KEY_KEY_K, irr::KEY_KEY_V, irr::KEY_SPACE,
+                                     irr::KEY_KEY_C, irr::KEY_KEY_R};
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+const float kBadSteps[] = {0.0f,      -support::k60Hz, std::nanf(""),
+                           kInfinity, -kInfinity,      std::numeric_limits<float>::denorm_min()};
 constexpr int kKeyCount = sizeof kTableKeys / sizeof kTableKeys[0];
-
-// Steps no frame loop makes but any caller could: each must leave the tank as it is.
-const float kBadSteps[] = {0.0f,
-                           -support::k60Hz,
-                           std::numeric_limits<float>::quiet_NaN(),
-                           std::numeric_limits<float>::infinity(),
-                           -std::numeric_limits<float>::infinity(),
-                           std::numeric_limits<float>::denorm_min()};
 constexpr int kBadStepCount = sizeof kBadSteps / sizeof kBadSteps[0];
 
 TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRest) {

@@ -98,6 +98,7 @@ await_exit() {
 }
 
 shot() { import -window root "$work/$1.png"; }
+act() { xdotool "${@:2}" && shot "$1"; }  # xdotool's commands $2..., then screenshot $1
 
 # The started game's first frame shows a drawn scene, and Escape ends it with exit code 0;
 # sets $colours, the number of colours on screen.

@@ -36,8 +36,7 @@ case "$label" in
     # the view must be sand (red well above blue), at least 90 %, not sky or the sky box's
     # floor from below.
     for row in 0 250 600; do
-      xdotool mousemove 512 "$row" sleep 1
-      shot "row$row"
+      act "row$row" mousemove 512 "$row" sleep 1
       sand=$(pixels_where "row$row" 1024x60+0+708 'r-b>0.2')
       [ "$sand" -ge 55296 ] || fail "row $row: only $sand sand pixels at the bottom of the view"
     done
@@ -51,10 +50,8 @@ case "$label" in
     start_game
     # A low camera, so that the horizon and the cubes show the drive; from high above only
     # the faint sand would move.
-    xdotool mousemove 512 24 sleep 2
-    shot paused
-    xdotool key space keydown w sleep 3 keyup w
-    shot driven
+    act paused mousemove 512 24 sleep 2
+    act driven key space keydown w sleep 3 keyup w
     status=$(pixels_changed paused driven "$kStatusArea")
     view=$(pixels_changed paused driven 1024x700+0+60)
     [ "$status" -gt 0 ] && [ "$view" -ge 20000 ] ||

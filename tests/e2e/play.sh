@@ -129,24 +129,18 @@ case "$label" in
   keys)
     start_display
     start_game
-    sleep 2
-    shot paused
+    act paused sleep 2
     expect_overlay paused "$kBannerArea" 5000 300 "pause banner"
-    xdotool keydown F1 sleep 1.5 keyup F1 sleep 0.5  # held: shown once, whatever the repeats
-    shot panel
+    act panel keydown F1 sleep 1.5 keyup F1 sleep 0.5  # held: shown once, whatever the repeats
     expect_overlay panel "$kPanelArea" 50000 2000 "keys panel"
-    xdotool key F1 sleep 0.5
-    shot hidden
+    act hidden key F1 sleep 0.5
     [ "$(pixels_changed paused hidden "$kPanelArea")" -le 100 ] || fail "the panel did not go"
     # Q held through its autorepeat shifts once: held, then E, it shows gear 1 again.
-    xdotool key q sleep 0.5
-    shot second
+    act second key q sleep 0.5
     [ "$(pixels_changed paused second "$kGearArea")" -ge 20 ] || fail "Q changed no gear shown"
-    xdotool key e keydown q sleep 1.5 keyup q key e sleep 0.5
-    shot held
+    act held key e keydown q sleep 1.5 keyup q key e sleep 0.5
     [ "$(pixels_changed paused held "$kGearArea")" = 0 ] || fail "Q held shifted more than once"
-    xdotool key r sleep 0.5
-    shot neutral
+    act neutral key r sleep 0.5
     expect_overlay neutral "$kHintArea" 2000 150 "neutral hint"
     expect_exit "$kExitLimitMs" xdotool key Escape
     ;;
@@ -197,22 +191,17 @@ case "$label" in
 
   focus)
     start_windowed
-    xdotool windowactivate --sync "$window" 2>/dev/null
-    xdotool mousemove 360 22 key space
+    xdotool windowactivate --sync "$window" mousemove 360 22 key space 2>/dev/null
     # A held turns the tank on the spot, and the camera with it: the scene swings by.
-    xdotool keydown a sleep 1
-    shot turning1
-    sleep 0.5
-    shot turning2
+    act turning1 keydown a sleep 1
+    act turning2 sleep 0.5
     swing=$(pixels_changed turning1 turning2 "$kViewArea")
     [ "$swing" -ge 20000 ] || fail "A held hardly turned the view ($swing pixels)"
     focus_elsewhere
     xdotool keyup a sleep 1  # in the other window
     focus_back
-    sleep 1
-    shot back1
-    sleep 0.5
-    shot back2
+    act back1 sleep 1
+    act back2 sleep 0.5
     still=$(pixels_changed back1 back2 "$kViewArea")
     [ "$still" -le 2000 ] || fail "the tank still turns after A went up elsewhere ($still pixels)"
     echo "A held: $swing pixels changed in 0.5 s; let go in another window: $still"

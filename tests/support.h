@@ -109,17 +109,15 @@ inline bool finiteSubtree(irr::scene::ISceneNode* node) {
   return finite(node->getPosition()) && finite(node->getRotation()) && finite(node->getScale());
 }
 
-// Which part of the tank holds a NaN or an infinity; empty when none does.
+// Which part of the tank holds a NaN or an infinity; empty when none does. What the
+// engine, the turret or the hull's motion holds reaches the rig's transforms at the next step.
 inline std::string firstNonFinite(Tank& t) {
-  const engine::Engine& e = t.engine;
-  if (!finite(e.acceleration, e.speed, e.force, e.rpm, e.torque, e.brakeDamping)) return "engine";
-  if (!finite(t.turret.traverseRate, t.turret.shotCharge)) return "turret";
+  if (!finite(t.engine.speed, t.engine.force, t.turret.traverseRate, t.turret.shotCharge))
+    return "engine or turret";
   if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
   for (const suspension::Suspension* s : t.suspensions)
     if (!finite(s->restLength, s->springForce, s->lastLength)) return "a spring";
-  if (!finite(t.camera->getTarget())) return "camera target";
-  if (!finiteSubtree(t.rootNode)) return "a node transform";
-  return "";
+  return finiteSubtree(t.rootNode) ? "" : "a node transform";
 }
 
 }  // namespace support

@@ -31,13 +31,8 @@ readonly kViewArea=1024x640+0+120    # px, the scene below the texts
 wm_pid="" other_pid=""
 trap 'kill $wm_pid $other_pid 2>/dev/null || true; window_cleanup' EXIT
 
-poll() {  # until the command $1 succeeds, for up to 5 s
-  for _ in $(seq 50); do
-    eval "$1" 2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# Until the command $1 succeeds, for up to 5 s.
+poll() { for _ in $(seq 50); do eval "$1" 2>/dev/null && return 0 || sleep 0.1; done; return 1; }
 
 # A window manager on the display, its files kept in the scratch directory, and the game in
 # a window of its own.

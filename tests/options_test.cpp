@@ -2,46 +2,38 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
 
-Options parse(std::vector<const char*> args) {
-  args.insert(args.begin(), "ferrox");
-  return parseOptions(static_cast<int>(args.size()), args.data());
-}
-
-TEST(Options, EachOptionAloneAndTogether) {
-  const Options none = parse({});
-  EXPECT_TRUE(none.understood);
-  EXPECT_FALSE(none.help || none.version || none.windowed || none.verbose);
-  EXPECT_TRUE(parse({"--help"}).help);
-  EXPECT_TRUE(parse({"--version"}).version);
-  const Options both = parse({"--verbose", "--windowed"});
-  EXPECT_TRUE(both.understood);
-  EXPECT_TRUE(both.windowed && both.verbose);
-  EXPECT_FALSE(both.help || both.version);
-  EXPECT_TRUE(parse({"--windowed", "--windowed"}).windowed);
-}
-
-// Anything else is not understood, wherever it stands, and the first such argument is named.
-TEST(Options, AnythingElseIsNotUnderstoodAndTheFirstIsNamed) {
-  const struct {
-    std::vector<const char*> args;
-    const char* named;
-  } cases[] = {
-      {{"--fullscreen"}, "--fullscreen"},
-      {{"-h"}, "-h"},
-      {{""}, ""},
-      {{"--Windowed"}, "--Windowed"},
-      {{"--windowed=1"}, "--windowed=1"},
-      {{"--windowed", "map", "--fast"}, "map"},
-      {{"--help", "--bogus"}, "--bogus"},
-  };
-  for (const auto& c : cases) {
-    const Options o = parse(c.args);
-    EXPECT_FALSE(o.understood) << c.named;
-    EXPECT_EQ(o.unknown, c.named);
+// Each option alone and together, in any order and repeated; anything else is not
+// understood, wherever it stands, and the first such argument is named.
+TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
+  // The arguments; the options read, h(elp), v(ersion), w(indowed), V(erbose), and ? when
+  // one is not understood; the first not understood.
+  const std::tuple<std::vector<const char*>, const char*, const char*> cases[] = {
+      {{}, "", ""},
+      {{"--help"}, "h", ""},
+      {{"--version"}, "v", ""},
+      {{"--verbose", "--windowed", "--windowed"}, "wV", ""},
+      {{"-h"}, "?", "-h"},
+      {{"--Windowed"}, "?", "--Windowed"},
+      {{"--windowed=1"}, "?", "--windowed=1"},
+      {{"--windowed", "map", "--fast"}, "w?", "map"},
+      {{"--help", "--bogus"}, "h?", "--bogus"}};
+  for (auto [args, read, unknown] : cases) {
+    args.insert(args.begin(), "ferrox");
+    const Options o = parseOptions(static_cast<int>(args.size()), args.data());
+    const std::pair<bool, char> flags[] = {
+        {o.help, 'h'}, {o.version, 'v'}, {o.windowed, 'w'}, {o.verbose, 'V'}, {!o.understood, '?'}};
+    std::string got;
+    for (const auto& [flag, name] : flags)
+      if (flag) got += name;
+    EXPECT_EQ(got, read) << unknown;
+    EXPECT_EQ(o.unknown, unknown);
   }
 }
 

@@ -1,5 +1,5 @@
 // What the unit tests, the soak and the benchmarks share: a null device, a tank scene on
-// it, the receiver's events and finiteness checks.
+// it, the receiver driving it, and finiteness checks.
 #pragma once
 
 #include <irrlicht.h>
@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Tank.h"
+#include "main.h"
 
 namespace support {
 
@@ -75,37 +76,48 @@ inline irr::SEvent mouseEvent(int x, int y, irr::EMOUSE_INPUT_EVENT kind = irr::
   return event;
 }
 
-inline bool finite(double v) { return std::isfinite(v); }
-inline bool finite(const irr::core::vector3df& v) {
-  return finite(v.X) && finite(v.Y) && finite(v.Z);
+// A tank scene whose tank is the program's global one, which its receiver drives.
+struct DrivenScene : TankScene {
+  explicit DrivenScene(bool started = true) : TankScene(started) { ::tank = tank.get(); }
+  ~DrivenScene() {
+    ::tank = nullptr;
+    ::quit = false;
+  }
+  void key(irr::EKEY_CODE k, bool down) { receiver.OnEvent(keyEvent(k, down)); }
+  void press(irr::EKEY_CODE k) {
+    key(k, true);
+    key(k, false);
+  }
+  void point(int x, int y) { receiver.OnEvent(mouseEvent(x, y)); }
+
+  MyEventReceiver receiver;
+};
+
+template <typename... T>
+bool finite(T... v) {
+  return (std::isfinite(v) && ...);
 }
+inline bool finite(const irr::core::vector3df& v) { return finite(v.X, v.Y, v.Z); }
 
 // Every node of the rig below `node`: its own transform and the one drawing computed.
 inline bool finiteSubtree(irr::scene::ISceneNode* node) {
-  if (!finite(node->getPosition()) || !finite(node->getRotation()) || !finite(node->getScale()))
-    return false;
   const irr::core::matrix4& world = node->getAbsoluteTransformation();
   for (int i = 0; i < 16; ++i)
     if (!finite(world[i])) return false;
   for (irr::scene::ISceneNode* child : node->getChildren())
     if (!finiteSubtree(child)) return false;
-  return true;
+  return finite(node->getPosition()) && finite(node->getRotation()) && finite(node->getScale());
 }
 
-// Which part of the tank holds a NaN or an infinity; empty when none does.
+// Which part of the tank holds a NaN or an infinity; empty when none does. What the
+// engine, the turret or the hull's motion holds reaches the rig's transforms at the next step.
 inline std::string firstNonFinite(Tank& t) {
-  const engine::Engine& e = t.engine;
-  if (!finite(e.acceleration) || !finite(e.speed) || !finite(e.force) || !finite(e.rpm) ||
-      !finite(e.torque) || !finite(e.brakeDamping))
-    return "engine";
-  if (!finite(t.turret.traverseRate) || !finite(t.turret.shotCharge)) return "turret";
+  if (!finite(t.engine.speed, t.engine.force, t.turret.traverseRate, t.turret.shotCharge))
+    return "engine or turret";
   if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
   for (const suspension::Suspension* s : t.suspensions)
-    if (!finite(s->restLength) || !finite(s->springForce) || !finite(s->lastLength))
-      return "a spring";
-  if (!finite(t.camera->getTarget())) return "camera target";
-  if (!finiteSubtree(t.rootNode)) return "a node transform";
-  return "";
+    if (!finite(s->restLength, s->springForce, s->lastLength)) return "a spring";
+  return finiteSubtree(t.rootNode) ? "" : "a node transform";
 }
 
 }  // namespace support

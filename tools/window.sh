@@ -98,6 +98,7 @@ await_exit() {
 }
 
 shot() { import -window root "$work/$1.png"; }
+act() { xdotool "${@:2}" && shot "$1"; }  # xdotool's commands $2..., then screenshot $1
 
 # The started game's first frame shows a drawn scene, and Escape ends it with exit code 0;
 # sets $colours, the number of colours on screen.
@@ -120,6 +121,34 @@ pixels_changed() {
     convert "$b" -crop "$3" +repage "$work/$2.crop.png" && b="$work/$2.crop.png"
   fi
   { compare -metric AE -fuzz 8% "$a" "$b" null: 2>&1 || true; } | awk '{ printf "%d", $1 }'
+}
+
+# Pixels of screenshot $1 within area $2 ("WxH+X+Y") where the -fx condition $3 holds.
+pixels_where() {
+  convert "$work/$1.png" -crop "$2" +repage -fx "($3)?1:0" -format '%[fx:int(mean*w*h+0.5)]' info:
+}
+
+# Runs the program with arguments $2... from its directory without a display; its output
+# lands in $work/$1.out and $1.err, its exit code in $code.
+run_bare() {
+  local out=$1
+  shift
+  code=0
+  (cd "$bindir" && env -u DISPLAY "$program" "$@" >"$work/$out.out" 2>"$work/$out.err") || code=$?
+}
+
+# Runs the command $2..., then expects the game to end within $1 ms with exit code 0 and
+# no crash report.
+expect_exit() {
+  local limit=$1 start elapsed_ms
+  shift
+  start=$(date +%s%N)
+  "$@"
+  await_exit 5
+  elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+  [ "$exit_code" = 0 ] && [ "$elapsed_ms" -le "$limit" ] && no_crash_report ||
+    fail "$*: exit code $exit_code in $elapsed_ms ms, or a crash report"
+  echo "$*: exit 0 in $elapsed_ms ms"
 }
 
 # A crash, a sanitizer's report or the C++ runtime giving up, in the game's stderr.

@@ -10,38 +10,38 @@
 set -euo pipefail
 
 source "$(dirname "$0")/../../tools/window.sh"
-window_init "installed $1" "$2"  # the program is the installed one, below
+window_init "installed $1" "$2"
 build=$(readlink -f "$2")
 sources=$(readlink -f "$(dirname "$0")/../..")
 root="$work/root"
+program="$root/usr/games/ferrox"  # the installed one, started from /, as a player would
+bindir=/
 
 install_to() {  # <staging dir>
   DESTDIR="$1" cmake --install "$build" --prefix /usr >"$work/install.log" ||
     fail "install failed: $(tail -n 3 "$work/install.log")"
 }
-
 uninstall_from() {  # <staging dir>, as a user types it
   make -s -C "$sources" uninstall BUILD_DIR="$build" DESTDIR="$1" PREFIX=/usr \
     >"$work/uninstall.log" 2>&1
 }
-
+uninstalled() { uninstall_from "$1" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"; }
 tree() { (cd "$1" && find . -printf '%y %p\n' | sort); }
 
 case "${label#installed }" in
   files)
     install_to "$root"
-    [ -x "$root/usr/games/ferrox" ] || fail "no /usr/games/ferrox"
+    [ -x "$program" ] || fail "no /usr/games/ferrox"
     media=$(find "$root/usr/share/games/ferrox/media" -type f | wc -l)
-    expected=$(find "$sources/media" -type f ! -name '.*' | wc -l)
-    [ "$media" -eq "$expected" ] || fail "$media media files, not $expected"
+    [ "$media" -eq "$(find "$sources/media" -type f ! -name '.*' | wc -l)" ] ||
+      fail "$media media files, not those of media/"
     desktop-file-validate "$root/usr/share/applications/ferrox.desktop" ||
       fail "the launcher does not validate"
     warnings=$(MANWIDTH=80 man --warnings -l "$root/usr/share/man/man6/ferrox.6.gz" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "manual page warnings: $warnings"
     for size in 48 256; do
       icon="$root/usr/share/icons/hicolor/${size}x${size}/apps/ferrox.png"
-      got=$(identify -format '%m %wx%h' "$icon" 2>/dev/null) || fail "no ${size}px icon"
-      [ "$got" = "PNG ${size}x${size}" ] || fail "${size}px icon is '$got'"
+      [ "$(identify -format '%m %wx%h' "$icon")" = "PNG ${size}x${size}" ] || fail "no ${size}px icon"
       # Drawn, not blank: opaque tank pixels on a transparent ground.
       opaque=$(convert "$icon" -alpha extract -format '%[fx:mean]' info:)
       awk -v m="$opaque" 'BEGIN { exit !(m > 0.2 && m < 0.9) }' ||
@@ -49,53 +49,48 @@ case "${label#installed }" in
     done
     # Without its media the program says where it looked, the installed directory last.
     rm -r "$root/usr/share/games/ferrox/media"
-    code=0
-    (cd / && env -u DISPLAY "$root/usr/games/ferrox" >/dev/null 2>"$work/game.err") || code=$?
-    [ "$code" = 1 ] || fail "exit code $code without media"
-    grep -q "^ferrox: no media found in: /media $root/usr/media $root/usr/share/games/ferrox/media\$" \
-      "$work/game.err" || fail "does not say where it looked"
-    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    run_bare game
+    [ "$code" = 1 ] && grep -q "^ferrox: no media found in: /media $root/usr/media $root/usr/share/games/ferrox/media\$" \
+      "$work/game.err" || fail "exit code $code without media, or not saying where it looked"
+    uninstalled "$root"
     ;;
 
   run)
     install_to "$root"
     start_display
-    bindir=/  # started from /, as a player would
-    launch "$root/usr/games/ferrox"
+    launch "$program"
     first_frame_then_escape
     echo "first frame with $colours colours; Escape: exit code 0"
-    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    uninstalled "$root"
     ;;
 
   uninstall)
     fresh="$work/fresh"
     install_to "$fresh"
     install_to "$fresh"
-    uninstall_from "$fresh" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    uninstalled "$fresh"
     [ ! -e "$fresh" ] || fail "left of a fresh staging directory: $(tree "$fresh" | xargs)"
     ! grep -rqsF "$fresh" "$build/install-records" || fail "its install record is left"
     uninstall_from "$fresh" && fail "a second uninstall found something to remove"
     grep -q "nothing installed under" "$work/uninstall.log" ||
       fail "a second uninstall does not say why: $(tail -n 3 "$work/uninstall.log")"
-
     # As on a system: the games folder and a hicolor size are there but empty, the
     # launchers' folder and another size hold another program's files.
-    mkdir -p "$root/usr/games" "$root/usr/share/icons/hicolor/32x32/apps" \
-      "$root/usr/share/icons/hicolor/48x48/apps" "$root/usr/share/applications"
+    icons="$root/usr/share/icons/hicolor"
+    mkdir -p "$root/usr/games" "$icons/32x32/apps" "$icons/48x48/apps" "$root/usr/share/applications"
     : >"$root/usr/share/applications/other.desktop"
-    : >"$root/usr/share/icons/hicolor/48x48/apps/other.png"
+    : >"$icons/48x48/apps/other.png"
     before=$(tree "$root")
     install_to "$root"
-    [ -x "$root/usr/games/ferrox" ] || fail "nothing installed"
+    [ -x "$program" ] || fail "nothing installed"
     # Then another program puts a file in a folder that the install made: that one stays.
     : >"$root/usr/share/man/man6/other.6.gz"
-    uninstall_from "$root" || fail "uninstall failed: $(tail -n 3 "$work/uninstall.log")"
+    uninstalled "$root"
     [ -f "$root/usr/share/man/man6/other.6.gz" ] || fail "another program's file went"
     rm -r "$root/usr/share/man"
     after=$(tree "$root")
-    [ "$after" = "$before" ] ||
-      fail "the staging directory differs from before the install: $(diff <(echo "$before") \
-        <(echo "$after") | grep '^[<>]' | xargs)"
+    [ "$after" = "$before" ] || fail "the staging directory is not as before the install:" \
+      "$(diff <(echo "$before") <(echo "$after") | grep '^[<>]' | xargs)"
     echo "a fresh staging directory: nothing left; a system's: $(echo "$before" | wc -l) paths, as before"
     ;;
 

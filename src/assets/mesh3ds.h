@@ -35,6 +35,8 @@ namespace assets {
 // triangles and the surface of the shipped mesh of that role, and twice its reach, which
 // keeps the tank's meshes clear of the camera that circles them.
 enum class MeshRole { Ground, Hull, Track, Wheel, Turret, Gun };
+inline constexpr MeshRole kMeshRoles[] = {MeshRole::Ground, MeshRole::Hull,   MeshRole::Track,
+                                          MeshRole::Wheel,  MeshRole::Turret, MeshRole::Gun};
 
 struct MeshLimits {
   std::size_t maxTriangles;  // triangles drawn, all buffers together (the file's faces)

@@ -79,12 +79,6 @@ std::string hex(unsigned id) {
   return text;
 }
 
-std::string number(float value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", static_cast<double>(value));
-  return text;
-}
-
 // Where the chunk being read belongs.
 struct Context {
   Material* material = nullptr;  // inside a material chunk
@@ -449,6 +443,12 @@ class Reader {
 };
 
 }  // namespace
+
+std::string number(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
 
 unsigned u16At(const unsigned char* p) { return static_cast<unsigned>(p[0] | p[1] << 8); }
 

@@ -52,6 +52,7 @@ struct File {
 std::string read(const unsigned char* bytes, std::size_t size, MeshRole role, File& file);
 
 unsigned u16At(const unsigned char* p);
+std::string number(double value);  // as a refusal quotes it
 float floatAt(const unsigned char* p);
 
 }  // namespace assets::tds

@@ -4,15 +4,13 @@
 #include <cmath>
 #include <vector>
 
+#include "assets/mesh3ds_read.h"
+
 namespace assets {
 
 namespace {
 
-std::string number(double value) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%g", value);
-  return text;
-}
+using tds::number;
 
 // Calls `each` with the three corners of every triangle of `mesh`; stops when it returns false.
 template <typename Each>

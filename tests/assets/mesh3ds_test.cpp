@@ -30,8 +30,6 @@ namespace w = write3ds;
 
 constexpr float kTolerance = 1e-5f;  // file units and unit-vector components
 constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
-constexpr MeshRole kRoles[] = {MeshRole::Ground, MeshRole::Hull,   MeshRole::Track,
-                               MeshRole::Wheel,  MeshRole::Turret, MeshRole::Gun};
 
 struct MeshDrop {
   void operator()(irr::scene::IAnimatedMesh* mesh) const {
@@ -255,7 +253,7 @@ w::Bytes sliver(float reach) {
 }
 
 TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesAndReachAndNoMore) {
-  for (MeshRole role : kRoles) {
+  for (MeshRole role : assets::kMeshRoles) {
     const assets::MeshLimits limits = assets::limitsOf(role);
     const std::string name = assets::roleName(role);
     SCOPED_TRACE(name);

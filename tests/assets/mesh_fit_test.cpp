@@ -22,8 +22,9 @@ w::Bytes layers(int count, float reach, float height = 0.0f) {
   w::Group group{"m", {}};
   for (int i = 0; i < count; ++i) {
     const auto base = static_cast<unsigned>(mesh.vertices.size());
-    mesh.vertices.insert(mesh.vertices.end(),
-                         {{-reach, -reach, height}, {reach, -reach, height}, {-reach, reach, height}});
+    mesh.vertices.insert(
+        mesh.vertices.end(),
+        {{-reach, -reach, height}, {reach, -reach, height}, {-reach, reach, height}});
     mesh.faces.push_back({base, base + 1, base + 2});
     group.faces.push_back(static_cast<unsigned>(i));
   }
@@ -39,12 +40,9 @@ std::string refusal(const w::Bytes& file, MeshRole role) {
   return mesh != nullptr ? "" : why;
 }
 
-constexpr MeshRole kRoles[] = {MeshRole::Ground, MeshRole::Hull,   MeshRole::Track,
-                               MeshRole::Wheel,  MeshRole::Turret, MeshRole::Gun};
-
 // As many layers as the role's surface holds fit; one more is too much.
 TEST(MeshFit, EachRoleDrawsUpToItsSurfaceAndNoMore) {
-  for (MeshRole role : kRoles) {
+  for (MeshRole role : assets::kMeshRoles) {
     SCOPED_TRACE(assets::roleName(role));
     const assets::MeshLimits limits = assets::limitsOf(role);
     // Four layers or a few more, none of them a whole fraction of the surface.
@@ -52,8 +50,9 @@ TEST(MeshFit, EachRoleDrawsUpToItsSurfaceAndNoMore) {
     const int most = static_cast<int>(limits.maxArea / (2.0f * reach * reach));
     ASSERT_GE(most, 2);
     EXPECT_EQ(refusal(layers(most, reach), role), "");
-    EXPECT_NE(refusal(layers(most + 1, reach), role).find(std::string("too much surface: a ") +
-                                                   assets::roleName(role) + " mesh has at most"),
+    EXPECT_NE(refusal(layers(most + 1, reach), role)
+                  .find(std::string("too much surface: a ") + assets::roleName(role) +
+                        " mesh has at most"),
               std::string::npos);
   }
 }
@@ -87,10 +86,10 @@ TEST(MeshFit, TheGroundLiesFlatAndThinlyLayered) {
     group.faces.push_back(static_cast<unsigned>(i));
   }
   mesh.groups = {group};
-  EXPECT_NE(refusal(w::file({w::greyMaterial("m", 100), w::object("spans", mesh)}),
-                    MeshRole::Ground)
-                .find("triangles of a ground mesh overlap"),
-            std::string::npos);
+  EXPECT_NE(
+      refusal(w::file({w::greyMaterial("m", 100), w::object("spans", mesh)}), MeshRole::Ground)
+          .find("triangles of a ground mesh overlap"),
+      std::string::npos);
   // Other roles may layer as they like within their surface.
   EXPECT_EQ(refusal(layers(assets::kMaxGroundLayers + 1, kSmall), MeshRole::Hull), "");
 }

@@ -23,10 +23,6 @@ namespace {
 
 using assets::AssetKind;
 
-constexpr assets::MeshRole kRoles[] = {assets::MeshRole::Ground, assets::MeshRole::Hull,
-                                       assets::MeshRole::Track,  assets::MeshRole::Wheel,
-                                       assets::MeshRole::Turret, assets::MeshRole::Gun};
-
 [[noreturn]] void broken(const char* what) {
   std::fprintf(stderr, "broken invariant: %s\n", what);
   std::abort();
@@ -42,7 +38,8 @@ void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
       broken("pixels that do not fill the image");
     return;
   }
-  if (decoded.mesh == nullptr || decoded.mesh->getFrameCount() != 1) broken("no mesh");  // empty is fine
+  if (decoded.mesh == nullptr || decoded.mesh->getFrameCount() != 1)
+    broken("no mesh");  // empty is fine
   irr::scene::IMesh* mesh = decoded.mesh->getMesh(0);
   for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
     const irr::scene::IMeshBuffer* buffer = mesh->getMeshBuffer(b);
@@ -60,7 +57,7 @@ void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
 template <typename Accepted>
 bool decodeEach(AssetKind kind, const unsigned char* data, std::size_t size, Accepted accepted) {
   bool any = false;
-  for (assets::MeshRole role : kRoles) {
+  for (assets::MeshRole role : assets::kMeshRoles) {
     assets::Decoded decoded;
     if (assets::decode(kind, role, data, size, decoded).empty()) {
       checkDecoded(kind, decoded);
@@ -79,14 +76,16 @@ bool loadOnce(AssetKind kind, const assets::Bytes& bytes) {
   std::string refused;
   const bool decoded = decodeEach(kind, bytes.data(), bytes.size(), [&](assets::Decoded& asset) {
     irr::IrrlichtDevice* device = support::createNullDevice();
-    const std::string why = assets::install(device, kind, "/nonexistent/ferrox-replay/asset", asset);
+    const std::string why =
+        assets::install(device, kind, "/nonexistent/ferrox-replay/asset", asset);
     irr::scene::ISceneManager* scene = device->getSceneManager();
     if (why.empty() && kind == AssetKind::Mesh) scene->addAnimatedMeshSceneNode(asset.mesh);
     if (why.empty()) scene->drawAll();
     device->drop();
     if (!why.empty()) refused = why;
   });
-  if (!refused.empty()) std::fprintf(stderr, "decoded, but the engine refused it: %s\n", refused.c_str());
+  if (!refused.empty())
+    std::fprintf(stderr, "decoded, but the engine refused it: %s\n", refused.c_str());
   return decoded && refused.empty();
 }
 #endif

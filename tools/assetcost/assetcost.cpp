@@ -23,17 +23,12 @@ double cpuSeconds() {
 }
 
 bool parseKind(const std::string& word, assets::AssetKind& kind, assets::MeshRole& role) {
-  static const struct {
-    const char* name;
-    assets::MeshRole role;
-  } kRoles[] = {{"ground", assets::MeshRole::Ground}, {"hull", assets::MeshRole::Hull},
-                {"track", assets::MeshRole::Track},   {"wheel", assets::MeshRole::Wheel},
-                {"turret", assets::MeshRole::Turret}, {"gun", assets::MeshRole::Gun}};
   if (word == "texture") return kind = assets::AssetKind::Texture, true;
   if (word == "font") return kind = assets::AssetKind::Font, true;
   if (word.rfind("mesh:", 0) != 0) return false;
-  for (const auto& r : kRoles)
-    if (word.substr(5) == r.name) return kind = assets::AssetKind::Mesh, role = r.role, true;
+  for (assets::MeshRole r : assets::kMeshRoles)
+    if (word.substr(5) == assets::roleName(r))
+      return kind = assets::AssetKind::Mesh, role = r, true;
   return false;
 }
 

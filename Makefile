@@ -48,7 +48,7 @@ media: configure
 handling: configure
 	@tools/deps.sh docs
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target ferrox_handling
-	cd bin && $(abspath $(BUILD_DIR))/tools/ferrox_handling $(abspath $(BUILD_DIR))/handling
+	$(BUILD_DIR)/tools/ferrox_handling $(BUILD_DIR)/handling
 	mkdir -p docs/handling
 	gnuplot -e "data='$(abspath $(BUILD_DIR))/handling'; out='docs/handling'; \
 	  made='made from $$(git describe --always --dirty) by make handling'" tools/handling/plots.gp

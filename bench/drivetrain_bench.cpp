@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 
-#include "Engine.h"
-#include "Suspension.h"
 #include "alloc_counter.h"
+#include "sim/Engine.h"
+#include "sim/Suspension.h"
 
 namespace {
 

@@ -1,15 +1,14 @@
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
 
-#include <filesystem>
 #include <memory>
 
-#include "Tank.h"
 #include "alloc_counter.h"
+#include "app/world.h"
 #include "assets/files.h"
 #include "assets/library.h"
+#include "sim/Tank.h"
 #include "support.h"
-#include "world.h"
 
 namespace {
 
@@ -20,9 +19,9 @@ constexpr int kSettleFrames = 300;  // 5 s at that rate
 // in a circle with its turret turning.
 struct Program {
   Program() {
-    std::filesystem::current_path(FERROX_RUN_DIR);  // where ../media resolves
     device = support::createNullDevice();
-    assets::installAll(device);  // as the program loads them: decoded by us, then cached
+    // As the program loads them: decoded by us, then cached; ../media from bin/.
+    assets::installAll(device, FERROX_RUN_DIR);
     tank = buildScene(device);
     frame = std::make_unique<Frame>(device, device->getGUIEnvironment()->getFont(assets::kFont));
     tank->pause();

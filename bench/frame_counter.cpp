@@ -38,7 +38,7 @@ struct Counter {
   double startAt = 0.0;       // s, monotonic, when counting started
   double startCpu = 0.0;      // s of processor time, when counting started
   long startFrames = 0;
-  double lastAt = 0.0;        // s, monotonic, the end of the last swap
+  double lastAt = 0.0;         // s, monotonic, the end of the last swap
   double longestFrameS = 0.0;  // s between two swaps, the longest since the first frame
 };
 

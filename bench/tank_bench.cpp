@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
 
-#include "Tank.h"
 #include "alloc_counter.h"
+#include "sim/Tank.h"
 #include "support.h"
 
 namespace {

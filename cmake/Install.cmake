@@ -8,14 +8,14 @@ set(FERROX_INSTALL_MEDIADIR "${CMAKE_INSTALL_DATADIR}/games/ferrox/media")
 # relocatable: any prefix or DESTDIR works as long as the two keep their places.
 file(RELATIVE_PATH ferrox_media_from_bindir "${CMAKE_INSTALL_FULL_BINDIR}"
      "${CMAKE_INSTALL_FULL_DATADIR}/games/ferrox/media")
-target_compile_definitions(ferrox_core PRIVATE
+target_compile_definitions(ferrox_assets PRIVATE
   FERROX_MEDIA_FROM_BINDIR="${ferrox_media_from_bindir}")
 
 # The icons: the tank rendered by the game's own code on the software renderer, then cut
 # and scaled.
 set(FERROX_ICON_SIZES 32 48 64 128 256)
 add_executable(ferrox_icon tools/icon/icon.cpp)
-target_link_libraries(ferrox_icon PRIVATE ferrox_core)
+target_link_libraries(ferrox_icon PRIVATE ferrox_assets)
 ferrox_warnings(ferrox_icon)
 set(ferrox_icon_dir "${CMAKE_BINARY_DIR}/icons")
 set(ferrox_icons "")
@@ -52,7 +52,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # The packaged program's hardening, as Debian builds its own: checked buffer functions,
 # a read-only and eagerly bound symbol table. The sanitizers bring their own checks.
 if(NOT FERROX_SANITIZE)
-  foreach(target ferrox ferrox_core)
+  foreach(target ferrox ferrox_sim ferrox_assets ferrox_app)
     target_compile_options(${target} PRIVATE -fstack-protector-strong
       $<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>)
   endforeach()

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "Tank.h"
-#include "main.h"
+#include "app/main.h"
+#include "sim/Tank.h"
 
 namespace support {
 

@@ -43,6 +43,7 @@ build() {  # the targets a suite needs
     install.* | scratch) targets=(all) ;;  # the install takes the generated icons and manual page too
     worstmedia.*) targets=(ferrox_worstmedia ferrox_assetcost) ;;
     handling.*) targets=(ferrox_handling ferrox_handling_check) ;;
+    layers.*) targets=(ferrox_sim) ;;
   esac
   cmake --build "$scratch/build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1
 }
@@ -51,7 +52,7 @@ run_suite() {
   case "$1" in
     unit) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_tests --gtest_brief=1) ;;
     soak) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_soak "$soak_steps") ;;
-    e2e.* | corpus.* | install.* | worstmedia.* | handling.*)
+    e2e.* | corpus.* | install.* | worstmedia.* | handling.* | layers.*)
       (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
     # Every quick test through ctest, and its check that they left nothing in their TMPDIR.
     scratch) (cd "$scratch/build" && ctest -LE 'e2e|soak|valgrind' --timeout 300) ;;

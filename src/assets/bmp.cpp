@@ -7,10 +7,10 @@ namespace assets {
 
 namespace {
 
-constexpr std::size_t kFileHeader = 14;       // bytes: "BM", size, reserved, pixel offset
-constexpr std::uint32_t kInfoHeader = 40;     // bytes, the smallest information header
+constexpr std::size_t kFileHeader = 14;    // bytes: "BM", size, reserved, pixel offset
+constexpr std::uint32_t kInfoHeader = 40;  // bytes, the smallest information header
 constexpr std::size_t kHeaders = kFileHeader + kInfoHeader;
-constexpr std::uint32_t kUncompressed = 0;    // BI_RGB
+constexpr std::uint32_t kUncompressed = 0;  // BI_RGB
 constexpr unsigned kOpaque = 255;
 
 unsigned u16At(const unsigned char* p) { return static_cast<unsigned>(p[0] | p[1] << 8); }

@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <iterator>
 
-#include "Tank.h"
 #include "assets/mesh3ds.h"
+#include "sim/Tank.h"
 
 namespace assets {
 
@@ -38,11 +38,20 @@ inline constexpr MeshAsset kMeshes[] = {
 };
 
 inline constexpr const char* kTextures[] = {
-    kGroundTexture, kSkyUp,   kSkyDown,     kSkyRight,
-    kSkyLeft,       kSkyFront, kSkyBack,    kCubeTexture,
-    Tank::kChassisTexture, Tank::kTrackTexture, Tank::kWheelTexture,
+    kGroundTexture,
+    kSkyUp,
+    kSkyDown,
+    kSkyRight,
+    kSkyLeft,
+    kSkyFront,
+    kSkyBack,
+    kCubeTexture,
+    Tank::kChassisTexture,
+    Tank::kTrackTexture,
+    Tank::kWheelTexture,
 };
 
-inline constexpr std::size_t kAssetCount = std::size(kMeshes) + std::size(kTextures) + 1;  // and the font
+inline constexpr std::size_t kAssetCount =
+    std::size(kMeshes) + std::size(kTextures) + 1;  // and the font
 
 }  // namespace assets

@@ -46,7 +46,9 @@ class HeldImageLoader : public irr::video::IImageLoader {
 class StandInArchive : public irr::io::IFileArchive {
  public:
   StandInArchive(irr::io::IFileSystem* files, const char* name)
-      : files_(files), name_(name), key_(normalName(name)),
+      : files_(files),
+        name_(name),
+        key_(normalName(name)),
         list_(files->createEmptyFileList("", false, false)) {
     // The engine asks whether a font exists before it opens it, by the name it was given.
     list_->addItem(name, 0, sizeof kContent, false, 0);

@@ -54,8 +54,9 @@ std::string install(irr::IrrlichtDevice* device, AssetKind kind, const char* pat
       return added ? "" : "the engine made no texture of it";
     }
     case AssetKind::Font:
-      return installFont(device, path, decoded.image) != nullptr ? ""
-                                                                 : "the engine found no glyphs in it";
+      return installFont(device, path, decoded.image) != nullptr
+                 ? ""
+                 : "the engine found no glyphs in it";
   }
   return "unknown kind";
 }
@@ -91,7 +92,8 @@ std::vector<std::string> Library::install(irr::IrrlichtDevice* device) {
   return problems;
 }
 
-std::vector<std::string> installAll(irr::IrrlichtDevice* device, const std::filesystem::path& from) {
+std::vector<std::string> installAll(irr::IrrlichtDevice* device,
+                                    const std::filesystem::path& from) {
   Library library;
   std::vector<std::string> problems = library.load(from);
   for (std::string& problem : library.install(device)) problems.push_back(std::move(problem));

@@ -1,11 +1,11 @@
 // Where the program looks for its media, in order, on a scratch tree laid out as an
 // install under a prefix: <base>/usr/games holds the program, <base>/home is where it starts.
+#include "assets/files.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
-
-#include "assets/files.h"
 
 namespace {
 

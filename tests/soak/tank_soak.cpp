@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "Tank.h"
+#include "sim/Tank.h"
 #include "support.h"
 
 namespace {

@@ -7,9 +7,10 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <system_error>
+#include <string>
 
-#include "Tank.h"
+#include "assets/library.h"
+#include "sim/Tank.h"
 
 namespace {
 
@@ -28,13 +29,6 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::filesystem::path out = std::filesystem::absolute(argv[2]);
-  // The tank loads ../media/...; from inside the media directory that is the directory.
-  std::error_code error;
-  std::filesystem::current_path(argv[1], error);
-  if (error) {
-    std::fprintf(stderr, "ferrox_icon: cannot enter %s\n", argv[1]);
-    return 1;
-  }
   // The console device clears the terminal on start: keep that out of the build log.
   if (std::freopen("/dev/null", "w", stdout) == nullptr) return 1;
 
@@ -46,6 +40,12 @@ int main(int argc, char** argv) {
   irr::IrrlichtDevice* device = irr::createDeviceEx(params);
   if (device == nullptr) {
     std::fprintf(stderr, "ferrox_icon: no software renderer\n");
+    return 1;
+  }
+  // The assets are named ../media/...: from inside the media directory that is the directory.
+  for (const std::string& problem : assets::installAll(device, argv[1])) {
+    std::fprintf(stderr, "ferrox_icon: cannot load %s\n", problem.c_str());
+    device->drop();
     return 1;
   }
   irr::video::IVideoDriver* driver = device->getVideoDriver();

@@ -15,11 +15,11 @@
 #include <cstring>
 #include <string>
 
-#include "Tank.h"
+#include "app/main.h"
+#include "app/world.h"
 #include "assets/files.h"
 #include "assets/library.h"
-#include "main.h"
-#include "world.h"
+#include "sim/Tank.h"
 
 using namespace irr;
 

@@ -24,7 +24,7 @@ namespace {
 
 namespace w = write3ds;
 
-constexpr float kFill = 0.99f;       // of the role's surface
+constexpr float kFill = 0.99f;        // of the role's surface
 constexpr float kTankHighest = 0.5f;  // of the role's reach: the tank's layers rise from 0
 constexpr float kTilt = 0.001f;       // m in the file, across a layer
 
@@ -37,7 +37,7 @@ w::Bytes worstMesh(assets::MeshRole role) {
   const auto layers = static_cast<std::size_t>(std::ceil(kFill * limits.maxArea / largest));
   const std::size_t count = ground ? assets::kMaxGroundLayers : layers;
   const float area = kFill * limits.maxArea / static_cast<float>(count);  // m^2 a triangle
-  const float half = std::min(limits.maxExtent, std::sqrt(area / 2.0f));   // legs of 2 half
+  const float half = std::min(limits.maxExtent, std::sqrt(area / 2.0f));  // legs of 2 half
   const float lowest = ground ? -assets::kGroundRelief + kTilt : 0.0f;
   const float highest = ground ? assets::kGroundRelief - kTilt : kTankHighest * limits.maxExtent;
   w::Mesh mesh;

@@ -1,4 +1,6 @@
-#include "turret.h"
+#include "sim/turret.h"
+
+#include "sim/cache.h"
 
 namespace turret {
 namespace {
@@ -21,11 +23,11 @@ const irr::core::vector3df kCanonPosition(0.0f, 0.0f, 2.2f);   // on the pivot
 irr::scene::ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr,
                                     irr::video::IVideoDriver* driver, const char* meshFile) {
   irr::scene::ISceneNode* node = smgr->addAnimatedMeshSceneNode(
-      smgr->getMesh(meshFile), nullptr, -1, irr::core::vector3df(0.0f, 0.0f, 0.0f),
+      cache::mesh(smgr, meshFile), nullptr, -1, irr::core::vector3df(0.0f, 0.0f, 0.0f),
       irr::core::vector3df(0.0f, 0.0f, 0.0f), irr::core::vector3df(1.0f, 1.0f, 1.0f));
   if (!node) node = smgr->addEmptySceneNode(nullptr, -1);
   node->setMaterialFlag(irr::video::EMF_LIGHTING, false);
-  node->setMaterialTexture(0, driver->getTexture(Turret::kTexture));
+  node->setMaterialTexture(0, cache::texture(driver, Turret::kTexture));
   return node;
 }
 

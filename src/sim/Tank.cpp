@@ -1,9 +1,11 @@
-#include "Tank.h"
+#include "sim/Tank.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <ctime>
+
+#include "sim/cache.h"
 
 namespace {
 
@@ -78,7 +80,7 @@ ISceneNode* addMeshNode(irr::scene::ISceneManager* smgr, irr::scene::IAnimatedMe
 // Unlit, so that the texture shows at full brightness without a light source.
 void dress(ISceneNode* node, irr::video::IVideoDriver* driver, const char* texture) {
   node->setMaterialFlag(irr::video::EMF_LIGHTING, false);
-  node->setMaterialTexture(0, driver->getTexture(texture));
+  node->setMaterialTexture(0, cache::texture(driver, texture));
 }
 
 float wrap(float coordinate) {
@@ -119,7 +121,7 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
 
   irr::video::IVideoDriver* driver = device->getVideoDriver();
   irr::scene::ISceneManager* smgr = device->getSceneManager();
-  chassisNode = addMeshNode(smgr, smgr->getMesh(kChassisMesh));
+  chassisNode = addMeshNode(smgr, cache::mesh(smgr, kChassisMesh));
   chassisNode->setScale(vector3df(1.0f, 1.0f, 1.0f));
   dress(chassisNode, driver, kChassisTexture);
   rootNode->addChild(chassisNode);
@@ -134,7 +136,7 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
   turret = turret::Turret(device, chassisNode);
 
   for (int i = 0; i < 2; ++i) {
-    trackNodes[i] = addMeshNode(smgr, smgr->getMesh(kTrackMesh));
+    trackNodes[i] = addMeshNode(smgr, cache::mesh(smgr, kTrackMesh));
     dress(trackNodes[i], driver, kTrackTexture);
     rootNode->addChild(trackNodes[i]);
     trackNodes[i]->setScale(kTrackScale);
@@ -144,7 +146,7 @@ Tank::Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode_)
 
   ISceneNode* wheelCarrier = smgr->addEmptySceneNode(nullptr, -1);
   chassisNode->addChild(wheelCarrier);
-  irr::scene::IAnimatedMesh* wheelMesh = smgr->getMesh(kWheelMesh);
+  irr::scene::IAnimatedMesh* wheelMesh = cache::mesh(smgr, kWheelMesh);
 
   for (int i = 0; i < kWheelCount; ++i) {
     suspensionNodes[i] = smgr->addEmptySceneNode(nullptr, -1);

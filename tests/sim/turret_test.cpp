@@ -1,4 +1,4 @@
-#include "turret.h"
+#include "sim/turret.h"
 
 #include <gtest/gtest.h>
 #include <irrlicht.h>

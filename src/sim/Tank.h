@@ -2,9 +2,9 @@
 
 #include <irrlicht.h>
 
-#include "Engine.h"
-#include "Suspension.h"
-#include "turret.h"
+#include "sim/Engine.h"
+#include "sim/Suspension.h"
+#include "sim/turret.h"
 
 // The player's tank: drivetrain, turret, 14 sprung road wheels and a chase
 // camera, on a root node that carries its position and heading.

@@ -1,12 +1,13 @@
-#include "world.h"
+#include "app/world.h"
 
 #include <cwchar>
 
-#include "Tank.h"
+#include "app/main.h"
+#include "app/overlay.h"
+#include "app/xwindow.h"
 #include "assets/catalog.h"
-#include "main.h"
-#include "overlay.h"
-#include "xwindow.h"
+#include "sim/Tank.h"
+#include "sim/cache.h"
 
 namespace {
 
@@ -33,23 +34,23 @@ const irr::core::rect<irr::s32> kStatusRect(10, 10, 300, 50);  // px
 
 void buildWorld(irr::scene::ISceneManager* smgr, irr::video::IVideoDriver* driver) {
   irr::scene::IAnimatedMeshSceneNode* ground =
-      smgr->addAnimatedMeshSceneNode(smgr->getMesh(kGroundMesh), nullptr, -1, vector3df(0, 0, 0),
-                                     vector3df(0, 0, 0), vector3df(1, 1, 1));
+      smgr->addAnimatedMeshSceneNode(cache::mesh(smgr, kGroundMesh), nullptr, -1,
+                                     vector3df(0, 0, 0), vector3df(0, 0, 0), vector3df(1, 1, 1));
   ground->setMaterialFlag(irr::video::EMF_LIGHTING, false);
-  ground->setMaterialTexture(0, driver->getTexture(kGroundTexture));
+  ground->setMaterialTexture(0, cache::texture(driver, kGroundTexture));
   ground->setScale(vector3df(kGroundScale, kGroundScale, kGroundScale));
 
   // The left face shows the _rt image and the right face the _lt one.
-  smgr->addSkyBoxSceneNode(driver->getTexture(kSkyUp), driver->getTexture(kSkyDown),
-                           driver->getTexture(kSkyRight), driver->getTexture(kSkyLeft),
-                           driver->getTexture(kSkyFront), driver->getTexture(kSkyBack), nullptr,
-                           -1);
+  smgr->addSkyBoxSceneNode(cache::texture(driver, kSkyUp), cache::texture(driver, kSkyDown),
+                           cache::texture(driver, kSkyRight), cache::texture(driver, kSkyLeft),
+                           cache::texture(driver, kSkyFront), cache::texture(driver, kSkyBack),
+                           nullptr, -1);
 
   for (int i = 0; i < kCubeCount; ++i) {
     irr::scene::ISceneNode* cube = smgr->addCubeSceneNode(
         kCubeSize, nullptr, -1, vector3df(0, 0, 0), vector3df(0, 0, 0), vector3df(1, 1, 1));
     cube->setPosition(vector3df(kCubeX, kCubeY, static_cast<float>(kCubeSpacing * i)));
-    cube->setMaterialTexture(0, driver->getTexture(kCubeTexture));
+    cube->setMaterialTexture(0, cache::texture(driver, kCubeTexture));
     // Lit by nothing, the default lit material would draw the bricks black.
     cube->setMaterialFlag(irr::video::EMF_LIGHTING, false);
   }

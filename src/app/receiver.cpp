@@ -3,8 +3,8 @@
 #include <cmath>
 #include <string>
 
-#include "Tank.h"
-#include "main.h"
+#include "app/main.h"
+#include "sim/Tank.h"
 
 irr::IrrlichtDevice* device = nullptr;
 bool quit = false;

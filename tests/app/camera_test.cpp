@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "Tank.h"
-#include "main.h"
+#include "app/main.h"
+#include "sim/Tank.h"
 #include "support.h"
 
 namespace {

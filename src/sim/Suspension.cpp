@@ -1,4 +1,4 @@
-#include "Suspension.h"
+#include "sim/Suspension.h"
 
 namespace suspension {
 namespace {

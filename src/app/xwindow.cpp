@@ -1,4 +1,4 @@
-#include "xwindow.h"
+#include "app/xwindow.h"
 
 #include <X11/Xlib.h>
 

@@ -1,11 +1,11 @@
-// The media files as the program hands them to the engine: meshes have the shapes and facing the rig
-// needs, and the font carries the status line.
+// The media files as the program hands them to the engine: meshes have the shapes and facing the
+// rig needs, and the font carries the status line.
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
 #include <algorithm>
-#include <string>
 #include <cmath>
+#include <string>
 #include <utility>
 #include <vector>
 

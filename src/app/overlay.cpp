@@ -1,4 +1,4 @@
-#include "overlay.h"
+#include "app/overlay.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #include <csignal>
 #include <initializer_list>
 
-#include "main.h"
+#include "app/main.h"
 
 volatile std::sig_atomic_t stopSignal = 0;
 

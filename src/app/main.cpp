@@ -1,17 +1,17 @@
-#include "main.h"
+#include "app/main.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
-#include "Tank.h"
+#include "app/options.h"
+#include "app/world.h"
+#include "app/xwindow.h"
 #include "assets/catalog.h"
 #include "assets/files.h"
 #include "assets/library.h"
-#include "options.h"
-#include "world.h"
-#include "xwindow.h"
+#include "sim/Tank.h"
 
 namespace {
 

@@ -1,0 +1,107 @@
+#include "app/world.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cwchar>
+#include <string>
+#include <tuple>
+
+#include "app/main.h"
+#include "app/overlay.h"
+#include "sim/Tank.h"
+#include "support.h"
+
+namespace {
+
+using support::DrivenScene;
+
+TEST(Texts, StatusAndCaptionAreFormattedAndCutToTheirBuffers) {
+  wchar_t status[kStatusLength];
+  formatStatus(status, -2, -9.2583, 999);
+  EXPECT_STREQ(status, L"Gear: -2 | Speed: -33.33 km/h | FPS: 999");
+  formatStatus(status, 4, 1e90, 0);
+  EXPECT_EQ(std::wcslen(status), kStatusLength - 1);
+  wchar_t caption[kCaptionLength];
+  formatCaption(caption, L"OpenGL 4.5", 60);
+  EXPECT_STREQ(caption, L"Ferrox | (OpenGL 4.5) (fps: 60)");
+  formatCaption(caption, std::wstring(3000, L'x').c_str(), 60);
+  EXPECT_EQ(std::wcslen(caption), kCaptionLength - 1);
+}
+
+// Each pass draws with the rate read at the end of the previous pass, then captions the new
+// rate when it changed and steps by exactly its inverse. After a wait in which nothing was
+// drawn, the rate measured before the wait steps the tank and shows in the caption.
+TEST(FrameLoop, StatusShowsThePreviousRateAndStepsFollowTheRateMeasured) {
+  support::TankScene s;
+  s.tank->accelerate(true);
+  Frame frame(s.device, nullptr);
+  for (const auto& [rate, shown, captioned] :
+       {std::tuple{0, L"FPS: 0", true}, {60, L"FPS: 0", true}, {60, L"FPS: 60", false}}) {
+    frame.draw(*s.tank);
+    EXPECT_TRUE(std::wstring(frame.status()).find(shown) != std::wstring::npos) << rate;
+    EXPECT_EQ(frame.measure(rate), captioned) << rate;
+    EXPECT_EQ(frame.captionFPS(), rate);
+  }
+  engine::Engine reference = s.tank->engine;
+  bool on = true, off = false;
+  float dt = 1.0f / 50.0f;
+  reference.calculateAcceleration(on, off, dt);
+  frame.advance(*s.tank, 50);
+  EXPECT_EQ(s.tank->engine.getSpeed(), reference.getSpeed());
+  constexpr int kBefore = 37;  // 1/s, not the null driver's
+  ASSERT_NE(s.device->getVideoDriver()->getFPS(), kBefore);
+  frame.measure(kBefore);
+  frame.resume();
+  frame.pass(*s.tank);
+  dt = 1.0f / kBefore;
+  reference.calculateAcceleration(on, off, dt);
+  EXPECT_EQ(frame.captionFPS(), kBefore);
+  EXPECT_EQ(s.tank->engine.getSpeed(), reference.getSpeed());
+}
+
+// Escape arrives inside run(): that pass is still drawn, captioned and stepped. A closed
+// window, or a stop signal, ends the loop before anything more is drawn or stepped.
+TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowOrASignalEndsTheLoopAtOnce) {
+  constexpr int kEscape = -1, kClosed = -2;  // beside the signals' numbers
+  for (int end : {kEscape, kClosed, SIGINT, SIGTERM, SIGHUP}) {
+    support::TankScene s;
+    s.tank->accelerate(true);
+    Frame frame(s.device, nullptr);
+    MyEventReceiver receiver;
+    // Each signal at its default action, whatever the runner inherited (nohup ignores SIGHUP).
+    for (int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, SIG_DFL);
+    catchStopSignals();
+    if (end == kClosed) s.device->closeDevice();
+    if (end > 0) std::raise(end);
+    EXPECT_EQ(stopSignal, std::max(end, 0));
+    quit = true;  // were the signal ignored, Escape would still end the loop after a pass
+    runFrameLoop(s.device, frame, *s.tank, receiver);
+    quit = false;
+    stopSignal = 0;
+    const bool whole = end == kEscape;
+    EXPECT_EQ(frame.captionFPS(), whole ? s.device->getVideoDriver()->getFPS() : -1) << end;
+    EXPECT_EQ(std::wstring(frame.status()).empty(), !whole) << end;
+    EXPECT_EQ(s.tank->engine.getSpeed() > 0.0, whole) << end;
+  }
+  for (int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, SIG_DFL);
+}
+
+// While paused the banner says how to go on; in neutral the hint says how to engage a gear.
+TEST(FrameOverlay, BannerWhilePausedAndGearHintInNeutral) {
+  DrivenScene s(false);
+  Frame frame(s.device, nullptr);
+  auto text = [](const wchar_t* t) { return std::wstring(t != nullptr ? t : L"(none)"); };
+  for (const auto& [key, banner, hint] :  // a new tank: paused, in first gear
+       {std::tuple{irr::KEY_KEY_Z, overlay::kPausedBanner, static_cast<const wchar_t*>(nullptr)},
+        {irr::KEY_SPACE, nullptr, nullptr},
+        {irr::KEY_KEY_R, nullptr, overlay::kNeutralHint}}) {
+    s.press(key);
+    frame.draw(*s.tank);
+    EXPECT_EQ(text(frame.banner()), text(banner)) << key;
+    EXPECT_EQ(text(frame.hint()), text(hint)) << key;
+  }
+}
+
+}  // namespace

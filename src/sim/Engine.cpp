@@ -2,10 +2,12 @@
 
 #include <cstddef>
 
+#include "sim/quantities.h"
+
 namespace engine {
 namespace {
 
-constexpr double kMass = 60000.0;            // kg
+constexpr double kMass = sim::kTankMass;     // kg
 constexpr double kBaseTorque = 4800.0;       // drive torque off the low-speed band
 constexpr double kLowSpeedTorque = 11520.0;  // first and second gear, engine speed <= limit
 constexpr double kLowSpeedLimit = 44.0;      // engine speed, inclusive

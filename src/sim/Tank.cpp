@@ -6,6 +6,7 @@
 #include <ctime>
 
 #include "sim/cache.h"
+#include "sim/quantities.h"
 
 namespace {
 
@@ -30,20 +31,21 @@ const vector3df kWheelOnMount(0.0f, -0.75f, 0.0f);  // m; its depth is the sprin
 constexpr float kWrapLimit = 400.0f;       // m; crossing it on X or Z sets the tank back by it
 constexpr float kJumpKick = 1.0e8f;        // N, added to one spring for one 60 Hz step ...
 constexpr float kJumpStep = 1.0f / 60.0f;  // s: ... so its impulse is 1.0e8 N x this
-constexpr float kHullLoad = 589200.0f;     // N, 60000 kg x 9.82, pushing the hull up
-constexpr float kHullMass = 60000.0f;      // kg
-constexpr double kLateralMass = -60000.0;  // kg, lateral load in a turn ...
-constexpr double kLateralFactor = 0.02;    // ... per (m/s x deg/s)
-constexpr double kHalfLever = -0.5;        // halves the middle mounts' heights, sign included
-constexpr float kYawDamping = 1.0e6f;      // torque per deg/s of yaw rate
-constexpr float kYawDivisor = 3.0f;        // scales the yaw torque
-constexpr float kPitchInertia = 38125.0f;  // torque over this is deg/s^2
-constexpr float kYawInertia = 68450.0f;    // torque over this is deg/s^2
-constexpr float kRollInertia = 32720.0f;   // torque over this is deg/s^2
+// N: the tank's weight, which the springs' forces push up against.
+constexpr float kHullLoad = static_cast<float>(sim::kTankMass * sim::kGravity);
+constexpr float kHullMass = static_cast<float>(sim::kTankMass);  // kg
+constexpr double kLateralMass = -sim::kTankMass;  // kg, leaning out of a turn: the lateral load ...
+constexpr double kLateralFactor = 0.02;           // ... per (m/s x deg/s)
+constexpr double kHalfLever = -0.5;              // halves the middle mounts' heights, sign included
+constexpr float kYawDamping = 1.0e6f;            // torque per deg/s of yaw rate
+constexpr float kYawDivisor = 3.0f;              // scales the yaw torque
+constexpr float kPitchInertia = 38125.0f;        // torque over this is deg/s^2
+constexpr float kYawInertia = 68450.0f;          // torque over this is deg/s^2
+constexpr float kRollInertia = 32720.0f;         // torque over this is deg/s^2
 constexpr double kWheelCentreHeight = 0.131657;  // m above the ground plane
-constexpr float kWheelPi = 3.14159f;             // pi as the wheel placement takes it
+constexpr float kPiToFiveDecimals = 3.14159f;    // the wheels' hang takes pi rounded so
+constexpr float kPi = 3.1415927f;                // the heading takes it to float precision
 constexpr float kFullTurn = 360.0f;              // deg
-constexpr float kHeadingPi = 3.1415927f;         // deg to rad for the heading
 constexpr float kInverse180 = 1.0f / 180.0f;     // 1/deg
 
 // A hull pitched to within about 0.6 deg of +-90 deg would hang its wheels (mount
@@ -267,7 +269,7 @@ void Tank::step(float dt) {
   rootNode->setRotation(heading);
 
   // Wheels on the ground: each hangs below its mount along the pitched hull axis.
-  float cosine = std::cos(-2.0f * hullRotation.X * kWheelPi / kFullTurn);
+  float cosine = std::cos(-2.0f * hullRotation.X * kPiToFiveDecimals / kFullTurn);
   if (std::fabs(cosine) < kMinWheelCosine) cosine = std::copysign(kMinWheelCosine, cosine);
   for (int i = 0; i < kWheelCount; ++i) {
     const float drop = static_cast<float>((mountHeight[i] - kWheelCentreHeight) / cosine);
@@ -282,8 +284,8 @@ void Tank::step(float dt) {
 
 vector3df Tank::getDirection() {
   const vector3df rotation = rootNode->getRotation();
-  const double pitch = rotation.X * kHeadingPi * kInverse180;  // rad
-  const double yaw = rotation.Y * kHeadingPi * kInverse180;    // rad
+  const double pitch = rotation.X * kPi * kInverse180;  // rad
+  const double yaw = rotation.Y * kPi * kInverse180;    // rad
   return vector3df(static_cast<float>(std::sin(yaw)),
                    static_cast<float>(-std::sin(pitch) * std::cos(yaw)),
                    static_cast<float>(-std::cos(pitch) * std::cos(yaw)));

@@ -32,7 +32,7 @@ case "$label" in
     white=$(pixels_where scene "$kStatusArea" 'min(r,min(g,b))>0.96')
     [ "$colours" -ge 100 ] && [ "$white" -ge 150 ] ||
       fail "$colours colours on the ground, $white white pixels in the status line"
-    # The pointer turns the camera; at rows that once took it under the ground the bottom of
+    # The pointer turns the camera; at rows that would take it under the ground the bottom of
     # the view must be sand (red well above blue), at least 90 %, not sky or the sky box's
     # floor from below.
     for row in 0 250 600; do

@@ -9,12 +9,17 @@ namespace {
 
 constexpr double kSettleTol = 0.01;  // m/s, settle speeds are known to 2-3 decimals
 constexpr double kForceTol = 0.1;    // N, left at a settled speed
-constexpr double kSpeedTol = 1e-9;   // m/s, for single-step arithmetic
-constexpr double kTorqueTol = 1e-9;
+constexpr double kDragTol = 1e-6;    // N, of one step
+constexpr double kTorqueTol = 1e-6;
 
+// Shifted into the gear at a standstill, then set rolling: no command puts the tank at an
+// exact speed.
 engine::Engine inGear(int displayedGear, double speed = 0.0) {
   engine::Engine e;
-  e.gear = displayedGear + engine::Engine::kNeutral;
+  while (e.getGear() < displayedGear && e.setGearUp() == 1) {
+  }
+  while (e.getGear() > displayedGear && e.setGearDown() == 1) {
+  }
   e.speed = speed;
   return e;
 }
@@ -28,6 +33,7 @@ void step(engine::Engine& e, bool throttle, bool brake, float dt) {
 // and a gear outside the box is caught, not read.
 TEST(EngineGearbox, ShiftsAreRefusedAtTheEndsAndAgainstTheMotion) {
   EXPECT_EQ(engine::Engine().getGear(), 0);
+  for (int gear = -2; gear <= 4; ++gear) ASSERT_EQ(inGear(gear).getGear(), gear);
   // Gear, speed in m/s, up or down, 1 when the shift is made.
   const std::tuple<int, double, bool, int> shifts[] = {
       {4, 0.0, true, 0},   {-2, 0.0, false, 0}, {0, -0.5, true, 0},  {0, -0.49, true, 1},
@@ -46,14 +52,17 @@ TEST(EngineGearbox, ShiftsAreRefusedAtTheEndsAndAgainstTheMotion) {
 }
 
 // The torque comes from the engine speed the previous step left: first and second gear
-// pull 11520 up to engine speed 44 inclusive, 4800 above; from second gear up it follows
-// the curve 0.5 + speed / 86; neutral pulls nothing. Under throttle each gear settles at
-// its top speed.
+// pull the low band's torque up to engine speed 44 inclusive, the base torque above; from
+// second gear up a curve of the engine speed scales it; neutral pulls nothing. Under
+// throttle each gear settles at its top speed.
 TEST(EngineStep, TorqueFollowsTheLowSpeedBandAndTheCurveToEachGearsTopSpeed) {
-  const std::tuple<int, double, double> torques[] = {{1, 44.0, 11520.0},
-                                                     {1, 44.01, 4800.0},
-                                                     {2, 44.0, 11520.0 * (44.0 / 86 + 0.5)},
-                                                     {3, 20.0, 4800.0 * (20.0 / 86 + 0.5)},
+  constexpr double kLowBand = 11520.0;  // drive torque in the low band
+  constexpr double kBase = 4800.0;      // drive torque above it
+  // Gear, engine speed, drive torque.
+  const std::tuple<int, double, double> torques[] = {{1, 44.0, kLowBand},
+                                                     {1, 44.01, kBase},
+                                                     {2, 44.0, 11653.953488},
+                                                     {3, 20.0, 3516.279070},
                                                      {0, 20.0, 0.0}};
   for (const auto& [gear, rpm, torque] : torques) {
     engine::Engine e = inGear(gear);
@@ -81,7 +90,8 @@ TEST(EngineStep, RollingDragAndBrakeSlowTheTankInNeutral) {
     float dt = 0.1f;
     e.calculateAcceleration(throttle, braking, dt);
     const double drag = brake ? 40.0 + 20000.0 : 40.0;  // N per m/s
-    EXPECT_NEAR(e.getSpeed(), 10.0 * (1.0 - static_cast<double>(dt) * drag / 60000.0), kSpeedTol);
+    EXPECT_NEAR(e.getForce(), -drag * 10.0, kDragTol);
+    EXPECT_LT(e.getSpeed(), 10.0);
     EXPECT_TRUE(throttle && braking == brake && dt == 0.1f);
   }
 }

@@ -215,8 +215,8 @@ std::pair<float, float> jumpOnFrontWheel(int stepsPerSecond) {
   return peak;
 }
 
-// The kick is an impulse: the same jump at any step rate, and at 60 steps/s the jump it
-// always was (2.41 m, 50 deg).
+// The kick is an impulse: the same jump at any step rate, and at 60 steps/s the hull
+// thrown 2.41 m up and pitched 50 deg.
 TEST(TankJump, SameHeightAndPitchAtAnyStepRate) {
   const auto [height, pitch] = jumpOnFrontWheel(60);
   EXPECT_NEAR(height, 2.4076f, 1e-3f);  // m

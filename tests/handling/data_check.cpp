@@ -71,7 +71,6 @@ double last(const std::vector<double>& v) { return v.empty() ? NAN : v.back(); }
 constexpr double kSpeedTol = 0.5;        // km/h: sampling and interpolation between drives
 constexpr double kStillRising = 0.01;    // km/h a row that counts as a fall in a rising drive
 constexpr double kMovingOff = 5.0;       // km/h first gear reaches in its first 2 s, at least
-constexpr double kHeldTopSpeed = 0.1;    // km/h, the most a held top speed moves in its last minute
 constexpr double kRowsPerSecond = 10.0;  // of speed.dat
 const char* const kDrives[] = {"gear1_kmh", "gear2_kmh",    "gear3_kmh",
                                "gear4_kmh", "reverse1_kmh", "reverse2_kmh"};
@@ -98,11 +97,10 @@ TEST(HandlingData, EveryFileHasItsColumnsAndOnlyNumbers) {
   }
 }
 
-// First gear gets going and every gear holds a top speed, the higher forward gears higher
-// ones; the reverse gears go backwards, the second faster. Shifting up from first takes the
-// gears in turn and is never slower than any one of them alone: it shifts only to a gear
-// that pulls harder.
-TEST(HandlingSpeed, EveryGearHoldsItsTopSpeedAndShiftingUpBeatsEachAlone) {
+// First gear gets going, and shifting up from first takes the gears in turn and is never
+// slower than any one of them alone: it shifts only to a gear that pulls harder. (Each gear's
+// top speed is EngineStep's; that each drive levels off where its force dies, HandlingBands'.)
+TEST(HandlingSpeed, FirstGearGetsGoingAndShiftingUpBeatsEachGearAlone) {
   const Data& speed = file("speed.dat");
   const std::vector<double> first = speed.values("gear1_kmh");
   ASSERT_GT(first.size(), 120u * kRowsPerSecond);
@@ -116,22 +114,13 @@ TEST(HandlingSpeed, EveryGearHoldsItsTopSpeedAndShiftingUpBeatsEachAlone) {
   EXPECT_TRUE(std::find(gear.begin(), gear.end(), 2.0) != gear.end());
   EXPECT_EQ(gear.front(), 1.0);
   EXPECT_EQ(last(gear), 4.0);
-  double previousTop = 0.0;
-  for (int d = 0; d < 6; ++d) {
-    SCOPED_TRACE(kDrives[d]);
-    const std::vector<double> v = speed.values(kDrives[d]);
-    ASSERT_EQ(v.size(), first.size());
-    const double minuteBefore = v[v.size() - 1 - static_cast<std::size_t>(60 * kRowsPerSecond)];
-    EXPECT_TRUE(kDriveGears[d] >= 3 || std::fabs(v.back() - minuteBefore) <= kHeldTopSpeed);
-    if (kDriveGears[d] < 0) continue;
-    EXPECT_GT(v.back(), previousTop);
-    previousTop = v.back();
+  for (const char* alone : {"gear1_kmh", "gear2_kmh", "gear3_kmh", "gear4_kmh"}) {
+    const std::vector<double> v = speed.values(alone);
+    ASSERT_EQ(v.size(), shifting.size()) << alone;
     for (std::size_t i = 0; i < v.size(); ++i)
-      ASSERT_GE(shifting[i], v[i] - kSpeedTol) << "row " << i;
+      ASSERT_GE(shifting[i], v[i] - kSpeedTol) << alone << " at row " << i;
   }
   EXPECT_GT(last(shifting), last(speed.values("gear3_kmh")));
-  EXPECT_LT(last(speed.values("reverse1_kmh")), -kMovingOff);
-  EXPECT_LT(last(speed.values("reverse2_kmh")), last(speed.values("reverse1_kmh")));
 }
 
 // Every gear's band, the same rows in the torque and the force files, drives its way from

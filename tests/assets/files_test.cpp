@@ -13,33 +13,27 @@ namespace fs = std::filesystem;
 
 constexpr const char* kProbe = "../media/env/mark2.3ds";
 
-struct Case {
-  const char* name;
-  std::vector<std::string> mediaDirs;  // under <base>, each given the probed mesh
-  bool knowsExe;                       // false: /proc/self/exe could not be read
-  std::string expected;                // under <base>; empty: found nowhere
-};
-
 TEST(Files, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
-  const Case cases[] = {
+  const std::string installed = "usr/share/games/ferrox/media";
+  const struct {
+    const char* name;
+    std::vector<std::string> mediaDirs;  // under <base>, each given the probed mesh
+    bool knowsExe;                       // false: /proc/self/exe could not be read
+    std::string expected;                // under <base>; empty: found nowhere
+  } cases[] = {
       {"nowhere", {}, true, ""},
-      {"installed only", {"usr/share/games/ferrox/media"}, true, "usr/share/games/ferrox/media"},
-      {"beside the program first",
-       {"usr/share/games/ferrox/media", "usr/media"},
-       true,
-       "usr/games"},
-      {"working dir first", {"usr/share/games/ferrox/media", "usr/media", "media"}, true, "home"},
-      {"no executable path: the working dir alone", {"usr/share/games/ferrox/media"}, false, ""},
+      {"installed only", {installed}, true, installed},
+      {"beside the program first", {installed, "usr/media"}, true, "usr/games"},
+      {"working dir first", {installed, "usr/media", "media"}, true, "home"},
+      {"no executable path: the working dir alone", {installed}, false, ""},
   };
-  for (const Case& c : cases) {
+  const fs::path base = fs::path(FERROX_BINARY_DIR) / "test-media-dirs";
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    const fs::path base = fs::path(FERROX_BINARY_DIR) / "test-media-dirs";
     fs::remove_all(base);
-    fs::create_directories(base / "home");
-    fs::create_directories(base / "usr/games");
-    fs::create_directories(base / "usr/share/games/ferrox");
     // A media directory without our files, as many systems have a /media, never counts.
-    fs::create_directories(base / "media");
+    for (const char* dir : {"home", "usr/games", "usr/share/games/ferrox", "media"})
+      fs::create_directories(base / dir);
     for (const std::string& dir : c.mediaDirs) {
       fs::create_directories(base / dir / "env");
       std::ofstream(base / dir / "env/mark2.3ds") << "mesh";
@@ -48,8 +42,8 @@ TEST(Files, WorkingDirThenBesideTheProgramThenTheInstalledDir) {
     const fs::path found =
         assets::firstHolding(assets::workingDirCandidates(base / "home", exeDir), kProbe);
     EXPECT_EQ(found, c.expected.empty() ? fs::path() : base / c.expected);
-    fs::remove_all(base);
   }
+  fs::remove_all(base);
 }
 
 }  // namespace

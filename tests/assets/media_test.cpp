@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -24,6 +25,7 @@ constexpr u32 kStatusWidth = 290;    // px
 constexpr u32 kStatusHeight = 40;    // px
 constexpr u32 kMinGlyphHeight = 14;  // px, readable at 1024 x 768
 constexpr u32 kMinInkAlpha = 128;    // of 255, the densest pixel of a visible glyph
+constexpr const char* kFontFile = FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp";
 
 // One null device for the suite: the engine's loaders without a window.
 class Media : public ::testing::Test {
@@ -97,19 +99,35 @@ TEST_F(Media, MeshesHaveTheShapesAndFacingTheRigPlacesThemFor) {
   }
 }
 
-// Boxes are read in order from the space on; a character without a box maps to the space.
+// Every asset is in the engine's caches under its path (the tests run where no ../media is).
+TEST_F(Media, EveryAssetIsInTheEnginesCaches) {
+  for (const assets::MeshAsset& mesh : assets::kMeshes)
+    EXPECT_NE(device_->getSceneManager()->getMesh(mesh.path), nullptr) << mesh.path;
+  for (const char* texture : assets::kTextures)
+    EXPECT_NE(device_->getVideoDriver()->getTexture(texture), nullptr) << texture;
+}
+
+// The font's image decodes to the engine's own pixels. Boxes are read in order from the
+// space on; a character without a box maps to the space.
 TEST_F(Media, FontIsABitmapFontWithEveryPrintableGlyph) {
   gui::IGUIFont* font = device_->getGUIEnvironment()->getFont(assets::kFont);
   ASSERT_NE(font, nullptr);
   ASSERT_EQ(font->getType(), gui::EGFT_BITMAP);
   auto* bitmap = static_cast<gui::IGUIFontBitmap*>(font);
   assets::Bytes bytes;
-  ASSERT_TRUE(assets::readFile(FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp", bytes));
+  ASSERT_TRUE(assets::readFile(kFontFile, bytes));
   assets::Image image;
   std::string why;
   ASSERT_TRUE(assets::decodeBmp(bytes.data(), bytes.size(), image, why)) << why;
   video::IImage* atlas = assets::toEngineImage(device_->getVideoDriver(), image);
   ASSERT_NE(atlas, nullptr);
+  // Our decoder's pixels are the engine's own reader's.
+  video::IImage* engines = device_->getVideoDriver()->createImageFromFile(kFontFile);
+  ASSERT_NE(engines, nullptr);
+  EXPECT_EQ(engines->getColorFormat(), atlas->getColorFormat());
+  ASSERT_EQ(engines->getDimension(), atlas->getDimension());
+  EXPECT_EQ(std::memcmp(engines->lock(), atlas->lock(), engines->getImageDataSizeInBytes()), 0);
+  engines->drop();
   const core::array<core::rect<s32>>& boxes = bitmap->getSpriteBank()->getPositions();
   ASSERT_EQ(boxes.size(), u32(126 - 32 + 1));
   for (wchar_t c = 33; c <= 126; ++c) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+#include "app/sound_mix.h"
+
+class Tank;
+
+// The tank heard through OpenAL Soft: three sources on the default audio device, the
+// engine's note and the tracks' rumble looping, the gear clunk played once a shift. Without
+// a device everything here does nothing, and the game plays silently.
+class Sound {
+ public:
+  Sound();
+  ~Sound();  // closes the device
+  Sound(const Sound&) = delete;
+  Sound& operator=(const Sound&) = delete;
+
+  // Opens the default device and synthesizes the sounds into its buffers, silent until the
+  // first play. Null on success, else why there is no sound. The audio library's own
+  // messages stay off the terminal unless ALSOFT_LOGLEVEL asks for them.
+  const char* open();
+  // Once a frame: the tank's state as the mixer hears it. Muted, the device stands idle.
+  void play(const Tank& tank, bool muted);
+  // The window out of use: silent, and the device idle, until the next play.
+  void hold();
+  // Stops every source, frees the buffers and closes the device; open may follow again.
+  void close();
+
+ private:
+  void silence();          // every source quiet
+  void run(bool running);  // the device mixing or idle
+  struct Device;           // the OpenAL objects
+  std::unique_ptr<Device> device_;
+  sound::Mixer mixer_;
+};

@@ -114,9 +114,9 @@ const char* Sound::open() {
 void Sound::play(const Tank& tank, bool muted) {
   if (!device_) return;
   const sound::Voices v = mixer_.next(tank.engine, tank.paused, muted);
-  // Muted, nothing is heard for a while: the device stops mixing. Paused, it goes on,
-  // mixing silence, so that the drive sounds again at once.
-  run(!muted);
+  // Paused or muted the device goes on mixing silence, which costs next to nothing, and
+  // sounds again at once; it stands idle only while the window is out of use.
+  run(true);
   if (!v.audible) {
     silence();
     return;

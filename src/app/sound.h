@@ -20,7 +20,7 @@ class Sound {
   // first play. Null on success, else why there is no sound. The audio library's own
   // messages stay off the terminal unless ALSOFT_LOGLEVEL asks for them.
   const char* open();
-  // Once a frame: the tank's state as the mixer hears it. Muted, the device stands idle.
+  // Once a frame: the tank's state as the mixer hears it; silent while muted.
   void play(const Tank& tank, bool muted);
   // The window out of use: silent, and the device idle, until the next play.
   void hold();

@@ -82,9 +82,10 @@ int main(int argc, char** argv) {
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
   device->getCursorControl()->setVisible(true);
   receiver.placeCursor(device->getCursorControl());
-  // The sounds, synthesized into the default audio device; without one the game is silent.
+  // The sound: the default audio device, opened once the first frame is drawn; without one
+  // the game says so and plays silently.
   Sound sound;
-  if (const char* why = sound.open()) std::fprintf(stderr, "ferrox: %s, playing silently\n", why);
+  sound.openOnFirstPlay(stderr);
   receiver.mute(options.mute);
 
   runFrameLoop(device, frame, *player, receiver, sound);

@@ -65,8 +65,9 @@ Sound::~Sound() { close(); }
 
 const char* Sound::open() {
   close();
-  // The library reads its log level once, at its first call.
-  const bool userLog = std::getenv("ALSOFT_LOGLEVEL") != nullptr;
+  // The library reads its log level once, at its first call; the player's own setting,
+  // read before ours, is kept, and shows the messages.
+  static const bool userLog = std::getenv("ALSOFT_LOGLEVEL") != nullptr;
   setenv("ALSOFT_LOGLEVEL", "0", 0);
   auto d = std::make_unique<Device>();
   {
@@ -111,7 +112,13 @@ const char* Sound::open() {
   return nullptr;
 }
 
+void Sound::openOnFirstPlay(std::FILE* log) { log_ = log; }
+
 void Sound::play(const Tank& tank, bool muted) {
+  if (log_ != nullptr) {
+    if (const char* why = open()) std::fprintf(log_, "ferrox: %s, playing silently\n", why);
+    log_ = nullptr;
+  }
   if (!device_) return;
   const sound::Voices v = mixer_.next(tank.engine, tank.paused, muted);
   // Paused or muted the device goes on mixing silence, which costs next to nothing, and

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <memory>
 
 #include "app/sound_mix.h"
@@ -20,6 +21,10 @@ class Sound {
   // first play. Null on success, else why there is no sound. The audio library's own
   // messages stay off the terminal unless ALSOFT_LOGLEVEL asks for them.
   const char* open();
+  // Leaves the opening to the first play, after the first frame is drawn, so that the
+  // window shows without waiting for the device; why there is no sound then goes to `log`
+  // on one line.
+  void openOnFirstPlay(std::FILE* log);
   // Once a frame: the tank's state as the mixer hears it; silent while muted.
   void play(const Tank& tank, bool muted);
   // The window out of use: silent, and the device idle, until the next play.
@@ -32,5 +37,6 @@ class Sound {
   void run(bool running);  // the device mixing or idle
   struct Device;           // the OpenAL objects
   std::unique_ptr<Device> device_;
+  std::FILE* log_ = nullptr;  // where the first play says why there is no sound; null: none
   sound::Mixer mixer_;
 };

@@ -8,7 +8,7 @@
 // period in it.
 namespace sound {
 
-constexpr int kSampleRate = 44100;  // samples per second of every sound
+constexpr int kSampleRate = 22050;  // samples per second of every sound
 constexpr double kNoteHz = 80.0;    // Hz, the engine note's fundamental at rate 1
 
 // One second of the engine's note: a buzz of harmonics over kNoteHz whose strength wavers

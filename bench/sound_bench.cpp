@@ -1,7 +1,9 @@
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "alloc_counter.h"
@@ -53,8 +55,9 @@ BENCHMARK(BM_SoundMix);
 // the library's calls and its mixing thread as with a sound card, nothing written to keep.
 // The heap count takes in the mixing thread too.
 void BM_SoundFrame(benchmark::State& state) {
-  char conf[] = "/tmp/ferrox-sound-bench-XXXXXX";
-  const int fd = mkstemp(conf);
+  const char* tmp = std::getenv("TMPDIR");
+  std::string conf = std::string(tmp != nullptr ? tmp : "/tmp") + "/ferrox-sound-bench-XXXXXX";
+  const int fd = mkstemp(conf.data());
   std::FILE* out = fd >= 0 ? fdopen(fd, "w") : nullptr;
   if (out == nullptr) {
     state.SkipWithError("no configuration file for the wave writer");
@@ -62,11 +65,11 @@ void BM_SoundFrame(benchmark::State& state) {
   }
   std::fputs("[general]\ndrivers=wave\n[wave]\nfile=/dev/null\n", out);
   std::fclose(out);
-  setenv("ALSOFT_CONF", conf, 1);
+  setenv("ALSOFT_CONF", conf.c_str(), 1);
   Pulling tank;
   Sound sound;
   const char* why = sound.open();
-  unlink(conf);
+  unlink(conf.c_str());
   if (why != nullptr) {
     state.SkipWithError(why);
     return;

@@ -19,8 +19,8 @@ namespace {
 
 // The loops come first: kLoops sources from the first.
 enum Voice { kNote, kRumble, kClunk, kVoices, kLoops = kClunk };
-constexpr float kMasterGain = 0.5f;  // headroom for the three voices together
-constexpr float kClunkGain = 0.8f;
+constexpr float kMasterGain = 0.6f;  // headroom for the three voices together
+constexpr float kClunkGain = 1.0f;
 // OpenAL Soft's "no output" device mixes for nobody: as good as no device.
 constexpr const char* kNullDevice = "No Output";
 

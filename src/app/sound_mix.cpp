@@ -13,13 +13,13 @@ namespace {
 constexpr double kIdleHz = 40.0;    // Hz at engine speed 0
 constexpr double kHzPerRpm = 2.5;   // Hz per unit of engine speed
 constexpr double kRpmFull = 48.0;   // engine speed where the note is at its loudest
-constexpr double kIdleGain = 0.3;   // off the throttle
-constexpr double kPullGain = 0.75;  // with the throttle held
+constexpr double kIdleGain = 0.24;  // off the throttle
+constexpr double kPullGain = 0.6;   // with the throttle held
 constexpr double kRpmLift = 0.25;   // share of the gain that grows with engine speed
 // The tracks: the rumble's loop was synthesized for this road speed, and is full at the other.
 constexpr double kRumbleSpeed = 3.0;       // m/s at rate 1
 constexpr double kRumbleFullSpeed = 15.0;  // m/s, and faster: full rumble
-constexpr double kRumbleGain = 0.45;
+constexpr double kRumbleGain = 0.35;
 constexpr double kLowestRate = 0.25;  // the rumble's rate at a crawl
 constexpr double kHighestRate = 4.0;  // and at full speed
 

@@ -107,7 +107,7 @@ std::vector<std::int16_t> trackRumble() {
 std::vector<std::int16_t> gearClunk() {
   constexpr double kLength = 0.25;                     // s
   constexpr double kThumpHz = 55.0;                    // Hz
-  constexpr double kThumpDecay = 0.05;                 // s
+  constexpr double kThumpDecay = 0.08;                 // s
   constexpr double kRingDecay = 0.03;                  // s
   constexpr double kRing[] = {620.0, 1130.0, 1870.0};  // Hz, the gear's steel, not harmonic
   constexpr double kClick = 0.005;                     // s, the teeth meeting

@@ -5,7 +5,7 @@
 //       the drive that e2e.sh plays: silence until Space and W start the tank in first
 //       gear, at 0 s; Q at <shift> s; W up at <release> and down again at <press>; Space at
 //       <pause>. Checks: silent before the start and after the pause; the note rises while
-//       first gear pulls and drops at the shift; louder with the throttle than without
+//       first gear pulls and drops at the shift, which clunks; louder with the throttle
 //   listen heard <file.wav>   prints the file's length and how much of it holds sound, in s
 // Exit code 0 when every check holds, 1 when one fails, 2 when the file cannot be read.
 #include <algorithm>
@@ -147,6 +147,15 @@ double median(const std::vector<Point>& points, double Point::*field, double fro
   return v[v.size() / 2];
 }
 
+// The largest sample over [from, to), of full scale.
+double peak(const Sound& s, double from, double to) {
+  const std::size_t a = static_cast<std::size_t>(std::max(0.0, from) * s.rate);
+  const std::size_t b = std::min(s.samples.size(), static_cast<std::size_t>(to * s.rate));
+  double most = 0.0;
+  for (std::size_t i = a; i < b; ++i) most = std::max(most, std::fabs(s.samples[i]));
+  return most;
+}
+
 // Loudness over [from, to), dB of full scale, from the samples themselves.
 double loudness(const Sound& s, double from, double to) {
   const std::size_t a = static_cast<std::size_t>(std::max(0.0, from) * s.rate);
@@ -168,6 +177,8 @@ int drive(const Sound& s, double shift, double release, double press, double pau
   constexpr double kRise = 1.3;        // first gear pulling: the pitch rises at least so much
   constexpr double kStep = 0.25;       // s: the rise is read in steps of this
   constexpr double kWobble = 3.0;      // Hz a step may fall back, the pitch search's scatter
+  constexpr double kClunk = 1.3;       // the clunk's peak over the pulling note's, at least
+  constexpr double kLate = 0.5;        // s the pause may take to silence a loaded machine's frame
   constexpr double kDrop = 0.85;       // a shift up lowers the pitch to at most so much
   constexpr double kThrottleDb = 3.0;  // dB louder with the throttle
   constexpr double kTail = 0.8;        // s of silence at least after the pause
@@ -185,7 +196,7 @@ int drive(const Sound& s, double shift, double release, double press, double pau
 
   std::printf("sound from %.2f s to %.2f s of %.2f s\n", start, start + quietAfter, end);
   expect(start >= kLead, "silent while paused before the drive");
-  expect(quietAfter <= pause + kMargin && end - start - quietAfter >= kTail,
+  expect(quietAfter <= pause + kLate && end - start - quietAfter >= kTail,
          "silent from the pause on");
 
   // Pulling in first gear: the pitch climbs step by step, and well beyond where it began.
@@ -204,6 +215,10 @@ int drive(const Sound& s, double shift, double release, double press, double pau
   const double after = median(points, &Point::hz, shift + kMargin / 2, shift + 2 * kMargin);
   std::printf("shift up: %.1f Hz before, %.1f Hz after\n", before, after);
   expect(before > 0.0 && after > 0.0 && after <= kDrop * before, "the note drops at a shift up");
+  const double pull = peak(s, start + shift - 4 * kMargin, start + shift - kMargin);
+  const double clunk = peak(s, start + shift - kMargin, start + shift + 2 * kMargin);
+  std::printf("shift up: peaks %.2f pulling, %.2f at the shift\n", pull, clunk);
+  expect(clunk >= kClunk * pull, "the shift clunks");
 
   const double pulling = loudness(s, start + shift + kMargin, start + release - kMargin / 2);
   const double coasting = loudness(s, start + release + kMargin, start + press - kMargin / 2);

@@ -6,9 +6,10 @@
 #   drive      Space and W: the status line changes and the chase camera follows the tank;
 #              then a flood of 10,000 seeded key and mouse events, and Escape: exit 0
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
-#              first gear the note rises, a shift up drops it; louder with the throttle;
-#              silent again once paused. --mute: nothing heard until M, and again after
-#              the next M. No device: one line says so, and the game plays on
+#              first gear the note rises, a shift up drops it with a clunk; louder with the
+#              throttle; silent again once paused; no OpenAL error, everything closed.
+#              --mute: nothing heard until M, and again after the next M. No device: one
+#              line says so, and the game plays on
 #   nodisplay  no display: exit 1 at once, saying why
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
 #              replaced by garbage, made unreadable, replaced by a directory, and replaced
@@ -80,13 +81,17 @@ case "$label" in
         "$work/$1.wav" >"$work/$1.conf"
     }
     wave_driver drive
-    launch ALSOFT_CONF="$work/drive.conf" ./ferrox
+    # The player's own log level is kept: OpenAL Soft then warns of every error it raises
+    # and of whatever is left open at the end.
+    launch ALSOFT_CONF="$work/drive.conf" ALSOFT_LOGLEVEL=2 ./ferrox
     await_window
     # Space and W at 0 s, Q at 3 s, W up at 5 s and down at 6.5 s, Space at 8 s.
     xdotool sleep 1.5 key space keydown w sleep 3 key q sleep 2 keyup w sleep 1.5 keydown w \
       sleep 1.5 keyup w key space sleep 1.5
     expect_exit 5000 xdotool key Escape
     "${FERROX_LISTEN:?}" drive "$work/drive.wav" 3 5 6.5 8 || fail "the drive did not sound right"
+    ! grep 'AL lib' "$work/game.err" | grep -v -q 'No capture backend' ||
+      fail "OpenAL Soft warned: $(grep 'AL lib' "$work/game.err" | grep -v 'No capture backend' | head -n 3)"
     # Muted from the start: Space and W unheard; M, 1.5 s of sound; M again, silent.
     wave_driver mute
     launch ALSOFT_CONF="$work/mute.conf" ./ferrox --mute

@@ -92,9 +92,9 @@ std::vector<std::int16_t> trackRumble() {
     for (int i = 0; i < kSampleRate; ++i) wave[i] = second(first(white[i]));
   double road = 0.0;
   for (double x : wave) road = std::max(road, std::fabs(x));
-  const int length = static_cast<int>(kClatter * kSampleRate * 8);  // samples, to silence
+  const int length = static_cast<int>(kClatter * kSampleRate * 5);  // samples, to 1 %
   for (int link = 0; link < kLinks; ++link) {
-    const int start = link * kSampleRate / kLinks;
+    const int start = (2 * link + 1) * kSampleRate / (2 * kLinks);  // none at the seam
     LowPass body(1500.0);
     for (int i = 0; i < length; ++i) {
       const double decay = std::exp(-static_cast<double>(i) / (kClatter * kSampleRate));

@@ -21,6 +21,7 @@ run:     libirrlicht-dev            # the 3D engine
 run:     libjpeg-dev                # decodes the textures
 run:     libgl1-mesa-dri            # OpenGL in software on a machine without a GPU
 run:     libx11-dev                 # Xlib: the program watches its window for a close from outside
+run:     libopenal-dev              # OpenAL Soft plays the sounds the program synthesizes
 test:    libgtest-dev               # unit tests
 test:    libbenchmark-dev           # benchmarks
 test:    lib3ds-dev                 # 3DS writer for the media generator

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "app/sound.h"
 #include "app/world.h"
 #include "app/xwindow.h"
 #include "assets/catalog.h"
@@ -52,7 +53,7 @@ int main(int argc, char** argv) {
   catchStopSignals();
 
   // Start-up: the media, each asset read and decoded once by our own code, the window, the
-  // tank and its world.
+  // tank and its world, the sound.
   assets::enterMediaDirectory(assets::kGroundMesh);
   assets::Library assets;  // the engine gets the finished meshes and images, never the files
   if (report(assets.load(), "cannot load")) return 1;
@@ -81,13 +82,19 @@ int main(int argc, char** argv) {
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
   device->getCursorControl()->setVisible(true);
   receiver.placeCursor(device->getCursorControl());
+  // The sound: the default audio device, opened once the first frame is drawn; without one
+  // the game says so and plays silently.
+  Sound sound;
+  sound.openOnFirstPlay(stderr);
+  receiver.mute(options.mute);
 
-  runFrameLoop(device, frame, *player, receiver);
+  runFrameLoop(device, frame, *player, receiver, sound);
   // Neither Escape nor a signal: the window system closed the window.
   if (xwindow::gone() || (!quit && stopSignal == 0)) std::fputs(xwindow::kClosedMessage, stderr);
 
-  // Shutdown: the engine owns the scene; the tank lives until the process ends. Dropping the
-  // device also gives the screen back its video mode.
+  // Shutdown: the audio device closes; the engine owns the scene; the tank lives until the
+  // process ends. Dropping the device also gives the screen back its video mode.
+  sound.close();
   device->drop();
   return 0;
 }

@@ -41,11 +41,14 @@ class MyEventReceiver : public irr::IEventReceiver {
   void placeCursor(irr::gui::ICursorControl* cursor);
 
   bool keysShown() const { return keysShown_; }  // F1's panel of the keys
+  bool muted() const { return muted_; }          // M's sound off
+  void mute(bool muted) { muted_ = muted; }
 
  private:
   std::FILE* log_;
   bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
   bool keysShown_ = false;
+  bool muted_ = false;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

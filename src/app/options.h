@@ -8,6 +8,7 @@ struct Options {
   bool version = false;    // print the version on standard output and end
   bool windowed = false;   // a 1024 x 768 window instead of the full screen
   bool verbose = false;    // the engine's whole log, not only its warnings and errors
+  bool mute = false;       // start without sound; M turns it on
   bool understood = true;  // every argument is an option of ours
   std::string unknown;     // the first argument that is not, when one is not
 };

@@ -33,6 +33,7 @@ const struct {
     {L"Space", L"pause / drive"},
     {L"C", L"jump: kicks one road wheel"},
     {L"R", L"back to the start, in neutral"},
+    {L"M", L"sound off / on (--mute starts without)"},
     {L"F1", L"show / hide this panel"},
     {L"Escape", L"quit"},
     {L"Mouse", L"swings the camera round the tank"},

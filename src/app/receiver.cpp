@@ -102,6 +102,10 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     if (key.PressedDown && !repeat) keysShown_ = !keysShown_;
     return true;
   }
+  if (key.Key == irr::KEY_KEY_M) {
+    if (key.PressedDown && !repeat) muted_ = !muted_;
+    return true;
+  }
   for (const auto& held : kHeldKeys) {
     if (held.key != key.Key) continue;
     (tank->*held.command)(key.PressedDown);

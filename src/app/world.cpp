@@ -4,6 +4,7 @@
 
 #include "app/main.h"
 #include "app/overlay.h"
+#include "app/sound.h"
 #include "app/xwindow.h"
 #include "assets/catalog.h"
 #include "sim/Tank.h"
@@ -138,13 +139,14 @@ void Frame::resume() {
   resumedAt_ = device_->getTimer()->getRealTime();
 }
 
-void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank,
-                  MyEventReceiver& receiver) {
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver,
+                  Sound& sound) {
   bool waiting = false;  // the last pass only waited, drawing nothing
   while (device->run() && stopSignal == 0 && !xwindow::gone(waiting)) {
     if (!receiver.attend(device->isWindowFocused(), device->isWindowMinimized())) {
       if (quit) break;
       waiting = true;
+      sound.hold();
       device->sleep(kWaitStep);
       continue;
     }
@@ -152,6 +154,7 @@ void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank,
     waiting = false;
     frame.showKeys(receiver.keysShown());
     frame.pass(tank);
+    sound.play(tank, receiver.muted());
     if (quit) break;
   }
 }

@@ -5,6 +5,7 @@
 #include <cstddef>
 
 class MyEventReceiver;
+class Sound;
 class Tank;
 
 // The tank on a root node of its own at the origin, stored in the global `tank` (from then
@@ -70,5 +71,7 @@ class Frame {
 // Passes until the device stops running (the window closed), `quit` is set, a stop signal
 // arrives or the window is destroyed from outside; the pass in which Escape arrived is
 // still drawn and stepped. While the window is out of use (minimized, or another window has
-// the focus) the loop only waits for events: nothing is drawn and the tank stands still.
-void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver);
+// the focus) the loop only waits for events: nothing is drawn, the tank stands still and
+// nothing is heard. Each pass ends with the sound of the tank as the pass left it.
+void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver,
+                  Sound& sound);

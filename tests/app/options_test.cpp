@@ -12,13 +12,13 @@ namespace {
 // Each option alone and together, in any order and repeated; anything else is not
 // understood, wherever it stands, and the first such argument is named.
 TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
-  // The arguments; the options read, h(elp), v(ersion), w(indowed), V(erbose), and ? when
-  // one is not understood; the first not understood.
+  // The arguments; the options read, h(elp), v(ersion), w(indowed), V(erbose), m(ute), and ?
+  // when one is not understood; the first not understood.
   const std::tuple<std::vector<const char*>, const char*, const char*> cases[] = {
       {{}, "", ""},
       {{"--help"}, "h", ""},
       {{"--version"}, "v", ""},
-      {{"--verbose", "--windowed", "--windowed"}, "wV", ""},
+      {{"--verbose", "--windowed", "--windowed", "--mute"}, "wVm", ""},
       {{"-h"}, "?", "-h"},
       {{"--Windowed"}, "?", "--Windowed"},
       {{"--windowed=1"}, "?", "--windowed=1"},
@@ -27,8 +27,9 @@ TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
   for (auto [args, read, unknown] : cases) {
     args.insert(args.begin(), "ferrox");
     const Options o = parseOptions(static_cast<int>(args.size()), args.data());
-    const std::pair<bool, char> flags[] = {
-        {o.help, 'h'}, {o.version, 'v'}, {o.windowed, 'w'}, {o.verbose, 'V'}, {!o.understood, '?'}};
+    const std::pair<bool, char> flags[] = {{o.help, 'h'},     {o.version, 'v'},
+                                           {o.windowed, 'w'}, {o.verbose, 'V'},
+                                           {o.mute, 'm'},     {!o.understood, '?'}};
     std::string got;
     for (const auto& [flag, name] : flags)
       if (flag) got += name;

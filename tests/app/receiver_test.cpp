@@ -55,8 +55,8 @@ TEST(Receiver, HeldKeysHoldTheirCommandOnceTheTankExists) {
   EXPECT_TRUE(s.tank->turret.shotPending);
 }
 
-// One-shot keys act once per press however long held (R's reset shows in the overlay's
-// test); Escape quits on key-down and key-up alike; keys outside the table do nothing.
+// One-shot keys (and F1 and M) act once per press however long held (R's reset shows in the
+// overlay's test); Escape quits on key-down and key-up alike; keys outside the table do nothing.
 TEST(Receiver, OneShotKeysActOncePerPressAndEscapeQuits) {
   DrivenScene s(false);
   Tank& t = *s.tank;
@@ -76,6 +76,10 @@ TEST(Receiver, OneShotKeysActOncePerPressAndEscapeQuits) {
   EXPECT_TRUE(s.receiver.keysShown());
   s.press(irr::KEY_F1);
   EXPECT_FALSE(s.receiver.keysShown());
+  hold(irr::KEY_KEY_M);
+  EXPECT_TRUE(s.receiver.muted());
+  s.press(irr::KEY_KEY_M);
+  EXPECT_FALSE(s.receiver.muted());
   s.press(irr::KEY_KEY_C);
   EXPECT_GE(t.jumpWheel, 0);
   s.key(irr::KEY_KEY_Z, true);

@@ -10,6 +10,7 @@
 
 #include "app/main.h"
 #include "app/overlay.h"
+#include "app/sound.h"
 #include "sim/Tank.h"
 #include "support.h"
 
@@ -70,6 +71,7 @@ TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowOrASignalEndsTheLoopAtOnce) {
     s.tank->accelerate(true);
     Frame frame(s.device, nullptr);
     MyEventReceiver receiver;
+    Sound sound;  // unopened: silent
     // Each signal at its default action, whatever the runner inherited (nohup ignores SIGHUP).
     for (int number : {SIGINT, SIGTERM, SIGHUP}) std::signal(number, SIG_DFL);
     catchStopSignals();
@@ -77,7 +79,7 @@ TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowOrASignalEndsTheLoopAtOnce) {
     if (end > 0) std::raise(end);
     EXPECT_EQ(stopSignal, std::max(end, 0));
     quit = true;  // were the signal ignored, Escape would still end the loop after a pass
-    runFrameLoop(s.device, frame, *s.tank, receiver);
+    runFrameLoop(s.device, frame, *s.tank, receiver, sound);
     quit = false;
     stopSignal = 0;
     const bool whole = end == kEscape;

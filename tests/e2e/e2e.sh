@@ -5,13 +5,18 @@
 #              camera, and at no row does it look from under the ground
 #   drive      Space and W: the status line changes and the chase camera follows the tank;
 #              then a flood of 10,000 seeded key and mouse events, and Escape: exit 0
+#   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
+#              first gear the note rises, a shift up drops it with a clunk; louder with the
+#              throttle; silent again once paused; no OpenAL error, everything closed.
+#              --mute: nothing heard until M, and again after the next M. No device: one
+#              line says so, and the game plays on
 #   nodisplay  no display: exit 1 at once, saying why
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
 #              replaced by garbage, made unreadable, replaced by a directory, and replaced
 #              by the worst of its format in the regression corpus (a JPEG 30000 px wide, a
 #              3DS material name without its end, a run-length BMP): exit 1 naming that
 #              file, never a crash or a hang
-# Usage: e2e.sh <case> <path to bin/ferrox>
+# Usage: e2e.sh <case> <path to bin/ferrox>; FERROX_LISTEN, the path to ferrox_listen (sound)
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
 window_init "$1" "$2"
@@ -65,6 +70,45 @@ case "$label" in
       }
     }' | xdotool - || fail "xdotool could not send the flood"
     expect_exit 5000 xdotool key Escape
+    ;;
+
+  sound)
+    start_display
+    # OpenAL Soft writes what it would play into a WAV file, in real time, in place of a
+    # device; its own configuration file chooses that.
+    wave_driver() {
+      printf '[general]\ndrivers=wave\nchannels=mono\nfrequency=22050\n[wave]\nfile=%s\n' \
+        "$work/$1.wav" >"$work/$1.conf"
+    }
+    wave_driver drive
+    # The player's own log level is kept: OpenAL Soft then warns of every error it raises
+    # and of whatever is left open at the end.
+    launch ALSOFT_CONF="$work/drive.conf" ALSOFT_LOGLEVEL=2 ./ferrox
+    await_window
+    # Space and W at 0 s, Q at 3 s, W up at 5 s and down at 6.5 s, Space at 8 s.
+    xdotool sleep 1.5 key space keydown w sleep 3 key q sleep 2 keyup w sleep 1.5 keydown w \
+      sleep 1.5 keyup w key space sleep 1.5
+    expect_exit 5000 xdotool key Escape
+    "${FERROX_LISTEN:?}" drive "$work/drive.wav" 3 5 6.5 8 || fail "the drive did not sound right"
+    ! grep 'AL lib' "$work/game.err" | grep -v -q 'No capture backend' ||
+      fail "OpenAL Soft warned: $(grep 'AL lib' "$work/game.err" | grep -v 'No capture backend' | head -n 3)"
+    # Muted from the start: Space and W unheard; M, 1.5 s of sound; M again, silent.
+    wave_driver mute
+    launch ALSOFT_CONF="$work/mute.conf" ./ferrox --mute
+    await_window
+    xdotool sleep 1 key space keydown w sleep 1.5 key m sleep 1.5 key m sleep 1.5 keyup w
+    expect_exit 5000 xdotool key Escape
+    read -r length heard <<<"$("$FERROX_LISTEN" heard "$work/mute.wav")"
+    echo "--mute, then M for 1.5 s: $heard s of sound in $length s of file"
+    awk -v h="$heard" 'BEGIN { exit !(h >= 1.0 && h <= 2.0) }' ||
+      fail "--mute and M: $heard s of sound in $length s of file"
+    # No device: one line says so; the game plays on and ends as ever.
+    launch ALSOFT_CONF=/dev/null ALSOFT_DRIVERS=none ./ferrox
+    await_window
+    expect_exit 5000 xdotool sleep 1 key space sleep 1 key Escape
+    grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err" >"$work/rest.err" || true
+    [ "$(cat "$work/rest.err")" = "ferrox: no audio device, playing silently" ] ||
+      fail "without a device, stderr is not the one line: $(cat "$work/rest.err")"
     ;;
 
   nodisplay)

@@ -94,7 +94,7 @@ case "$label" in
     [ "$code" = 0 ] && grep -q '^Usage: ferrox' "$work/help.out" && [ ! -s "$work/help.err" ] ||
       fail "--help: exit code $code, no usage on stdout alone"
     manual="$(dirname "$0")/../../packaging/ferrox.6.in"
-    for option in windowed verbose help version; do
+    for option in windowed verbose mute help version; do
       grep -q -e "--$option" "$work/help.out" && grep -q -F -e "\\-\\-$option" "$manual" ||
         fail "the usage or the manual page does not name --$option"
     done

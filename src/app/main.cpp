@@ -52,7 +52,7 @@ int main(int argc, char** argv) {
   catchStopSignals();
 
   // Start-up: the media, each asset read and decoded once by our own code, the window, the
-  // tank and its world.
+  // tank and its world, the game pads.
   assets::enterMediaDirectory(assets::kGroundMesh);
   assets::Library assets;  // the engine gets the finished meshes and images, never the files
   if (report(assets.load(), "cannot load")) return 1;
@@ -81,6 +81,10 @@ int main(int argc, char** argv) {
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
   device->getCursorControl()->setVisible(true);
   receiver.placeCursor(device->getCursorControl());
+  // Game pads: the engine opens those plugged in now and posts each one's state to the
+  // receiver on every run from here on.
+  irr::core::array<irr::SJoystickInfo> pads;
+  if (device->activateJoysticks(pads)) receiver.watchPads(pads);
 
   runFrameLoop(device, frame, *player, receiver);
   // Neither Escape nor a signal: the window system closed the window.

@@ -150,6 +150,7 @@ void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank,
     }
     if (waiting) frame.resume();
     waiting = false;
+    receiver.expirePads();
     frame.showKeys(receiver.keysShown());
     frame.pass(tank);
     if (quit) break;

@@ -71,4 +71,5 @@ class Frame {
 // arrives or the window is destroyed from outside; the pass in which Escape arrived is
 // still drawn and stepped. While the window is out of use (minimized, or another window has
 // the focus) the loop only waits for events: nothing is drawn and the tank stands still.
+// In use, each pass first lets go what a game pad that fell silent held.
 void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver);

@@ -44,9 +44,18 @@ bool redirect(const char* path, char (&out)[4096]) {
          std::sscanf(path, "/dev/joy%u%c", &number, &rest) == 1;
 }
 
-int openNode(const char* path, int flags, mode_t mode, const char* which) {
+}  // namespace
+
+extern "C" {
+
+// The engine opens each candidate node with open(2).
+int open(const char* path, int flags, ...) {
+  va_list args;
+  va_start(args, flags);
+  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
+  va_end(args);
   using Open = int (*)(const char*, int, ...);
-  static const Open realOpen = real<Open>(which);
+  static const Open realOpen = real<Open>("open");
   char node[4096];
   if (!redirect(path, node)) return realOpen(path, flags, mode);
   if (node[0] == '\0') {
@@ -57,26 +66,6 @@ int openNode(const char* path, int flags, mode_t mode, const char* which) {
   const int fd = realOpen(node, flags | O_NONBLOCK, mode);
   if (fd >= 0 && fd < kMaxFd) standIn[fd] = true;
   return fd;
-}
-
-}  // namespace
-
-extern "C" {
-
-int open(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
-  va_end(args);
-  return openNode(path, flags, mode, "open");
-}
-
-int open64(const char* path, int flags, ...) {
-  va_list args;
-  va_start(args, flags);
-  const mode_t mode = (flags & O_CREAT) != 0 ? va_arg(args, mode_t) : 0;
-  va_end(args);
-  return openNode(path, flags, mode, "open64");
 }
 
 int stat(const char* path, struct stat* status) noexcept {

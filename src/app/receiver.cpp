@@ -136,9 +136,10 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     return true;
   }
   for (int i = 0; i < kHeldCommands; ++i) {
-    if (kHeldKeys[i].key != key.Key) continue;
-    held_[i] = key.PressedDown || (pads_.held() & kHeldKeys[i].pad) != 0;
-    (tank->*kHeldKeys[i].command)(held_[i]);
+    const auto& row = kHeldKeys[i];
+    if (row.key != key.Key) continue;
+    held_[i] = key.PressedDown || (pads_.held() & row.pad) != 0;
+    (tank->*row.command)(held_[i]);
     return true;
   }
   for (const auto& press : kPressKeys) {
@@ -180,10 +181,11 @@ void MyEventReceiver::expirePads() {
 // Tells the tank each held command whose keys and pads together now hold it otherwise.
 void MyEventReceiver::holdCommands() {
   for (int i = 0; i < kHeldCommands; ++i) {
-    const bool on = down_[kHeldKeys[i].key] || (pads_.held() & kHeldKeys[i].pad) != 0;
+    const auto& row = kHeldKeys[i];
+    const bool on = down_[row.key] || (pads_.held() & row.pad) != 0;
     if (on == held_[i]) continue;
     held_[i] = on;
-    (tank->*kHeldKeys[i].command)(on);
+    (tank->*row.command)(on);
   }
 }
 

@@ -76,11 +76,16 @@ inline irr::SEvent mouseEvent(int x, int y, irr::EMOUSE_INPUT_EVENT kind = irr::
   return event;
 }
 
-// A tank scene whose tank is the program's global one, which its receiver drives.
+// A tank scene whose tank and device are the program's global ones, which its receiver
+// drives and reads the clock of.
 struct DrivenScene : TankScene {
-  explicit DrivenScene(bool started = true) : TankScene(started) { ::tank = tank.get(); }
+  explicit DrivenScene(bool started = true) : TankScene(started) {
+    ::tank = tank.get();
+    ::device = device;
+  }
   ~DrivenScene() {
     ::tank = nullptr;
+    ::device = nullptr;
     ::quit = false;
   }
   void key(irr::EKEY_CODE k, bool down) { receiver.OnEvent(keyEvent(k, down)); }

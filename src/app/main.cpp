@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   catchStopSignals();
 
   // Start-up: the media, each asset read and decoded once by our own code, the window, the
-  // tank and its world, the sound.
+  // tank and its world, the sound, the game pads.
   assets::enterMediaDirectory(assets::kGroundMesh);
   assets::Library assets;  // the engine gets the finished meshes and images, never the files
   if (report(assets.load(), "cannot load")) return 1;
@@ -87,6 +87,10 @@ int main(int argc, char** argv) {
   Sound sound;
   sound.openOnFirstPlay(stderr);
   receiver.mute(options.mute);
+  // Game pads: the engine opens those plugged in now and posts each one's state to the
+  // receiver on every run from here on.
+  irr::core::array<irr::SJoystickInfo> pads;
+  if (device->activateJoysticks(pads)) receiver.watchPads(pads);
 
   runFrameLoop(device, frame, *player, receiver, sound);
   // Neither Escape nor a signal: the window system closed the window.

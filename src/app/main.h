@@ -5,6 +5,8 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/gamepad.h"
+
 class Tank;
 
 // The program's globals: set once at start-up, read by the event receiver.
@@ -18,8 +20,9 @@ extern volatile std::sig_atomic_t stopSignal;
 // Escape; a second one ends the program at once.
 void catchStopSignals();
 
-// Turns keyboard and mouse events into commands on the global tank, and the engine's log
-// into lines on a stream.
+// Turns keyboard, mouse and game pad events into commands on the global tank, and the
+// engine's log into lines on a stream. A held command holds while its key is down or a pad
+// holds it, and lets go when both have let go.
 class MyEventReceiver : public irr::IEventReceiver {
  public:
   // The engine's log goes to `log`, each message on a line of its own after "ferrox: ".
@@ -33,8 +36,16 @@ class MyEventReceiver : public irr::IEventReceiver {
   // (a full-screen window holds it grabbed). When the window stops being in use every held
   // command is released, as its key-ups go to another window.
   bool attend(bool focused, bool minimized);
-  // Every held command off and every key up, as if each key had been let go.
+  // Every held command off and every key up, as if each key had been let go; the pads let
+  // go too, until their next event.
   void release();
+
+  // The pads that the engine activated, each watched at its device node (gamepad::Pads).
+  void watchPads(const irr::core::array<irr::SJoystickInfo>& pads);
+  void watchPad(irr::u8 index, const char* node) { pads_.watch(index, node); }
+  // Lets go what a pad that fell silent holds; once a frame, and nothing to do while no pad
+  // holds anything. The time is the global device's.
+  void expirePads();
 
   // Puts the cursor where the chase camera looks at the tank from behind and above it, and
   // turns the camera there at once, whether or not the window system reports the move.
@@ -44,9 +55,20 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool muted() const { return muted_; }          // M's sound off
   void mute(bool muted) { muted_ = muted; }
 
+  static constexpr int kHeldCommands = 9;  // W S A D J L I K V
+
  private:
+  void holdCommands();
+  void aimCamera();
+
   std::FILE* log_;
   bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
+  bool held_[kHeldCommands];             // each held command as the tank was last told
+  gamepad::Pads pads_;
+  irr::s32 cursorX_ = 0;  // px, the cursor's column as last heard
+  irr::s32 cursorY_ = 0;  // px, its row
+  float padYaw_ = 0.0f;   // deg the pads swung the camera round, beyond the cursor's column
+  float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
   bool keysShown_ = false;
   bool muted_ = false;
   bool everFocused_ = false;

@@ -37,6 +37,12 @@ const struct {
     {L"F1", L"show / hide this panel"},
     {L"Escape", L"quit"},
     {L"Mouse", L"swings the camera round the tank"},
+    {L"Game pad", L""},
+    {L"Left stick, d-pad", L"drive and steer, as W S A D"},
+    {L"Right stick", L"swings the camera"},
+    {L"RB / LB", L"gear up / down"},
+    {L"A / X", L"jump / fire"},
+    {L"Start or B / Y", L"pause / back to the start"},
 };
 constexpr const wchar_t* kPanelTitle = L"Keys";
 

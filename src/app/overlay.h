@@ -19,7 +19,7 @@ inline const wchar_t* gearHint(int gear) { return gear == 0 ? kNeutralHint : nul
 void drawBanner(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
 // Below the status line.
 void drawHint(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
-// Every key and the mouse with what they do, centred on the screen.
+// Every key, the mouse and the game pad with what they do, centred on the screen.
 void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font);
 
 }  // namespace overlay

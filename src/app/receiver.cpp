@@ -19,9 +19,12 @@ namespace {
 constexpr float kCameraMargin = 8.0f;  // deg above the horizontal, at either side
 constexpr float kHalfTurn = 180.0f;    // deg
 
+constexpr double kFoldSpan = kHalfTurn - 2.0 * kCameraMargin;  // deg from one fold to the next
+constexpr float kFullTurn = 360.0f;                            // deg
+
 // The camera's pitch for a cursor row: the row folded into [margin, 180 - margin].
-float cameraPitch(irr::s32 row) {
-  const double span = kHalfTurn - 2.0 * kCameraMargin;  // deg from one fold to the next
+float cameraPitch(double row) {
+  const double span = kFoldSpan;  // deg
   double t = std::fmod(row - static_cast<double>(kCameraMargin), 2.0 * span);
   if (t < 0) t += 2.0 * span;
   return static_cast<float>(kCameraMargin + (t <= span ? t : 2.0 * span - t));
@@ -32,31 +35,48 @@ float cameraPitch(irr::s32 row) {
 constexpr irr::s32 kStartColumn = 360;  // px
 constexpr irr::s32 kStartRow = 22;      // px
 
-// Held keys: the command takes true while the key is down.
+// Held commands: the command takes true while the key is down or a pad holds it (the
+// pad's Hold bit; 0 where no pad does).
 const struct {
   irr::EKEY_CODE key;
+  unsigned pad;
   void (Tank::*command)(bool);
 } kHeldKeys[] = {
-    {irr::KEY_KEY_W, &Tank::accelerate},
-    {irr::KEY_KEY_S, &Tank::breaking},
-    {irr::KEY_KEY_A, &Tank::turnLeft},
-    {irr::KEY_KEY_D, &Tank::turnRight},
-    {irr::KEY_KEY_J, &Tank::turnTurretLeft},
-    {irr::KEY_KEY_L, &Tank::turnTurretRight},
-    {irr::KEY_KEY_I, &Tank::elevateTurretUpp},
-    {irr::KEY_KEY_K, &Tank::elevateTurretDown},
-    {irr::KEY_KEY_V, &Tank::shoot},
+    {irr::KEY_KEY_W, gamepad::kThrottle, &Tank::accelerate},
+    {irr::KEY_KEY_S, gamepad::kBrake, &Tank::breaking},
+    {irr::KEY_KEY_A, gamepad::kSteerLeft, &Tank::turnLeft},
+    {irr::KEY_KEY_D, gamepad::kSteerRight, &Tank::turnRight},
+    {irr::KEY_KEY_J, 0, &Tank::turnTurretLeft},
+    {irr::KEY_KEY_L, 0, &Tank::turnTurretRight},
+    {irr::KEY_KEY_I, 0, &Tank::elevateTurretUpp},
+    {irr::KEY_KEY_K, 0, &Tank::elevateTurretDown},
+    {irr::KEY_KEY_V, gamepad::kFire, &Tank::shoot},
 };
+static_assert(sizeof kHeldKeys / sizeof kHeldKeys[0] == MyEventReceiver::kHeldCommands);
 
-// One-shot keys: the command acts once per press of the key.
+// One-shot commands: each acts once per press of its key or of a pad's button (the pad's
+// Press bit).
 const struct {
   irr::EKEY_CODE key;
+  unsigned pad;
   void (Tank::*command)();
 } kPressKeys[] = {
-    {irr::KEY_KEY_Q, &Tank::setGearUp}, {irr::KEY_KEY_E, &Tank::setGearDown},
-    {irr::KEY_SPACE, &Tank::pause},     {irr::KEY_KEY_C, &Tank::jump},
-    {irr::KEY_KEY_R, &Tank::reset},
+    {irr::KEY_KEY_Q, gamepad::kGearUp, &Tank::setGearUp},
+    {irr::KEY_KEY_E, gamepad::kGearDown, &Tank::setGearDown},
+    {irr::KEY_SPACE, gamepad::kPause, &Tank::pause},
+    {irr::KEY_KEY_C, gamepad::kJump, &Tank::jump},
+    {irr::KEY_KEY_R, gamepad::kReset, &Tank::reset},
 };
+
+// The engine's clock, which each run of the device ticks: every event of one run reads the
+// same time.
+irr::u32 now() { return device != nullptr ? device->getTimer()->getTime() : 0; }
+
+// `angle` brought into [0, period).
+float wrap(float angle, float period) {
+  const float wrapped = std::fmod(angle, period);
+  return wrapped < 0.0f ? wrapped + period : wrapped;
+}
 
 // One message of the engine's log on one line.
 void writeLogLine(std::FILE* out, const char* text) {
@@ -69,7 +89,7 @@ void writeLogLine(std::FILE* out, const char* text) {
 
 }  // namespace
 
-MyEventReceiver::MyEventReceiver(std::FILE* log) : log_(log), down_() {}
+MyEventReceiver::MyEventReceiver(std::FILE* log) : log_(log), down_(), held_() {}
 
 bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   // The engine logs from its first moment on, before the tank exists.
@@ -81,8 +101,21 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
 
   if (event.EventType == irr::EET_MOUSE_INPUT_EVENT &&
       event.MouseInput.Event == irr::EMIE_MOUSE_MOVED) {
-    // Vertical position pitches the camera, horizontal position turns it.
-    tank->rotateCamera(cameraPitch(event.MouseInput.Y), static_cast<float>(event.MouseInput.X));
+    cursorX_ = event.MouseInput.X;
+    cursorY_ = event.MouseInput.Y;
+    aimCamera();
+    return true;
+  }
+  if (event.EventType == irr::EET_JOYSTICK_INPUT_EVENT) {
+    const gamepad::Reading reading = pads_.read(event.JoystickEvent, now(), inUse_);
+    holdCommands();
+    for (const auto& press : kPressKeys)
+      if (reading.presses & press.pad) (tank->*press.command)();
+    if (reading.yaw != 0.0f || reading.rise != 0.0f) {
+      padYaw_ = wrap(padYaw_ + reading.yaw, kFullTurn);
+      padRise_ = wrap(padRise_ + reading.rise, static_cast<float>(2.0 * kFoldSpan));
+      aimCamera();
+    }
     return true;
   }
   if (event.EventType != irr::EET_KEY_INPUT_EVENT) return false;
@@ -106,9 +139,11 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     if (key.PressedDown && !repeat) muted_ = !muted_;
     return true;
   }
-  for (const auto& held : kHeldKeys) {
-    if (held.key != key.Key) continue;
-    (tank->*held.command)(key.PressedDown);
+  for (int i = 0; i < kHeldCommands; ++i) {
+    const auto& row = kHeldKeys[i];
+    if (row.key != key.Key) continue;
+    held_[i] = key.PressedDown || (pads_.held() & row.pad) != 0;
+    (tank->*row.command)(held_[i]);
     return true;
   }
   for (const auto& press : kPressKeys) {
@@ -131,8 +166,38 @@ bool MyEventReceiver::attend(bool focused, bool minimized) {
 
 void MyEventReceiver::release() {
   for (bool& down : down_) down = false;
+  for (bool& held : held_) held = false;
+  pads_.release();
   if (tank == nullptr) return;
   for (const auto& held : kHeldKeys) (tank->*held.command)(false);
+}
+
+void MyEventReceiver::watchPads(const irr::core::array<irr::SJoystickInfo>& pads) {
+  for (irr::u32 i = 0; i < pads.size() && i < gamepad::kPadCount; ++i)
+    watchPad(static_cast<irr::u8>(i), gamepad::deviceNode(pads[i].Joystick).c_str());
+}
+
+void MyEventReceiver::expirePads() {
+  if (pads_.held() == 0) return;
+  if (pads_.lapse(now()) && tank != nullptr) holdCommands();
+}
+
+// Tells the tank each held command whose keys and pads together now hold it otherwise.
+void MyEventReceiver::holdCommands() {
+  for (int i = 0; i < kHeldCommands; ++i) {
+    const auto& row = kHeldKeys[i];
+    const bool on = down_[row.key] || (pads_.held() & row.pad) != 0;
+    if (on == held_[i]) continue;
+    held_[i] = on;
+    (tank->*row.command)(on);
+  }
+}
+
+// The cursor's column turns the camera and its row pitches it, one degree a pixel; the
+// pads' swing adds to both, so that the mouse goes on from where a pad left the camera.
+void MyEventReceiver::aimCamera() {
+  tank->rotateCamera(cameraPitch(cursorY_ + static_cast<double>(padRise_)),
+                     static_cast<float>(cursorX_) + padYaw_);
 }
 
 void MyEventReceiver::placeCursor(irr::gui::ICursorControl* cursor) {

@@ -152,6 +152,7 @@ void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEvent
     }
     if (waiting) frame.resume();
     waiting = false;
+    receiver.expirePads();
     frame.showKeys(receiver.keysShown());
     frame.pass(tank);
     sound.play(tank, receiver.muted());

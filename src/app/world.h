@@ -72,6 +72,7 @@ class Frame {
 // arrives or the window is destroyed from outside; the pass in which Escape arrived is
 // still drawn and stepped. While the window is out of use (minimized, or another window has
 // the focus) the loop only waits for events: nothing is drawn, the tank stands still and
-// nothing is heard. Each pass ends with the sound of the tank as the pass left it.
+// nothing is heard. In use, each pass first lets go what a game pad that fell silent held,
+// and ends with the sound of the tank as the pass left it.
 void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEventReceiver& receiver,
                   Sound& sound);

@@ -10,6 +10,9 @@
 #              throttle; silent again once paused; no OpenAL error, everything closed.
 #              --mute: nothing heard until M, and again after the next M. No device: one
 #              line says so, and the game plays on
+#   pad        a stand-in game pad (pad_standin.cpp, preloaded): Start unpauses, the left
+#              stick turns the tank on the spot, back in its dead zone it lets go, and the
+#              pad unplugged (its device node gone) lets go too
 #   nodisplay  no display: exit 1 at once, saying why
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half,
 #              replaced by garbage, made unreadable, replaced by a directory, and replaced
@@ -22,6 +25,8 @@ source "$(dirname "$0")/../../tools/window.sh"
 window_init "$1" "$2"
 
 readonly kStatusArea=290x40+10+10  # px, the status line
+readonly kBannerArea=440x44+292+60  # px, round the pause banner near the top
+readonly kViewArea=1024x640+0+120   # px, the scene below the texts
 readonly kTableKeys=(w s a d q e j l i k v space c r)  # every key of the table but Escape
 
 case "$label" in
@@ -109,6 +114,64 @@ case "$label" in
     grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err" >"$work/rest.err" || true
     [ "$(cat "$work/rest.err")" = "ferrox: no audio device, playing silently" ] ||
       fail "without a device, stderr is not the one line: $(cat "$work/rest.err")"
+  pad)
+    start_display
+    mkfifo "$work/js0"  # the program's /dev/input/js0
+    # A sanitizer build's runtime must come first among the preloaded libraries.
+    asan=$(ldd "$program" | awk '/libasan/ { print $3 }')
+    launch LD_PRELOAD="${asan:+$asan:}${FERROX_PAD_STANDIN:?the stand-in pad library}" \
+      FERROX_PAD_DIR="$work" ./ferrox --verbose
+    await_window
+    grep -q "^ferrox: Found joystick 0, 8 axes, 11 buttons 'Ferrox stand-in pad'" "$work/game.err" ||
+      fail "the engine found no stand-in pad"
+    exec 3<>"$work/js0"  # read and write: opening never waits, and the pipe stays open
+    # The kernel's js_event records: time, value, type (1 button, 2 axis), number.
+    event() { perl -e 'print pack("LsCC", 0, $ARGV[0], $ARGV[1], $ARGV[2])' -- "$@" >&3; }
+    # A button's press: the engine posts the pad's state once a run, so it outlasts a frame.
+    tap() { event 1 1 "$1" && sleep 0.3 && event 0 1 "$1" && sleep 0.3; }
+    stick() { event "$1" 2 0; }  # the left stick's x: -32767 fully left
+    # Still: two screenshots, $2 s and half a second after the command $3...; the pixels
+    # of the view that changed between them in $moved.
+    watch_still() {
+      "${@:3}"
+      act "$1-a" sleep "$2"
+      act "$1-b" sleep 0.5
+      moved=$(pixels_changed "$1-a" "$1-b" "$kViewArea")
+    }
+    # Turning: the stick held left turns the tank on the spot, and the chase camera with it,
+    # away from the view of screenshot $1 (the tank at rest); the pixels changed in $moved.
+    watch_turn() {
+      stick -32767
+      act "$1-turned" sleep 1.5
+      moved=$(pixels_changed "$1" "$1-turned" "$kViewArea")
+    }
+    # The camera low behind the tank: the sky's clouds swing by as the tank turns; from
+    # higher up mostly the sand would, which changes little.
+    act paused mousemove 360 8 sleep 1
+    tap 7  # Start
+    act started sleep 0.5
+    banner=$(pixels_changed paused started "$kBannerArea")
+    [ "$banner" -ge 2000 ] || fail "Start did not take the pause banner away ($banner pixels)"
+    # Y resets the tank to its start heading, in neutral, where it turns fastest.
+    tap 3
+    act reset sleep 1.5
+    watch_turn reset
+    turned=$moved
+    [ "$moved" -ge 20000 ] || fail "the stick held left hardly turned the view ($moved pixels)"
+    watch_still rest 1.5 stick 6000  # back inside the dead zone
+    rest=$moved
+    [ "$moved" -le 2000 ] || fail "the tank still turns with the stick at rest ($moved pixels)"
+    tap 3
+    act again sleep 1.5
+    watch_turn again
+    again=$moved
+    [ "$moved" -ge 20000 ] || fail "the stick held left again hardly turned the view ($moved pixels)"
+    # Unplugged: the node goes; the program looks at it once a second.
+    watch_still unplugged 2 rm "$work/js0"
+    [ "$moved" -le 2000 ] || fail "the tank still turns with the pad unplugged ($moved pixels)"
+    echo "pixels changed: Start, the banner $banner; the stick left $turned, at rest $rest," \
+      "left again $again, unplugged $moved"
+    expect_exit 5000 xdotool key Escape
     ;;
 
   nodisplay)

@@ -1,0 +1,239 @@
+// The game pad through the receiver, as the engine delivers it: each pad's whole state once
+// a run, at the time of the engine's clock. What it holds, presses and swings shows in the
+// tank's flags, gear and camera, beside the keyboard and the mouse.
+#include "app/gamepad.h"
+
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/main.h"
+#include "sim/Tank.h"
+#include "support.h"
+
+namespace {
+
+using support::DrivenScene;
+
+constexpr irr::s16 kFull = 32767;     // an axis pushed fully
+constexpr irr::u16 kCentred = 65535;  // the POV at rest
+constexpr irr::u32 kRun = 20;         // ms between two of the engine's runs
+constexpr irr::u32 kStart = 100000;   // ms on the engine's clock when a case begins
+constexpr float kAngleTol = 0.01f;    // deg
+constexpr int kHeldRuns = 30;         // runs a button stays down: over half a second
+// Buttons in xpad's numbering, a bit each.
+constexpr irr::u32 kA = 1u << 0, kB = 1u << 1, kX = 1u << 2, kY = 1u << 3, kLB = 1u << 4,
+                   kRB = 1u << 5, kStartButton = 1u << 7, kPadLeft = 1u << 11, kPadUp = 1u << 13;
+
+struct Pad {
+  irr::s16 lx = 0, ly = 0, rx = 0, ry = 0;  // sticks: left and right, x right, y down
+  irr::u16 pov = kCentred;                  // hundredths of a degree, clockwise from up
+  irr::u32 buttons = 0;
+  irr::u8 index = 0;
+};
+
+Pad hat(irr::u16 pov) { return Pad{0, 0, 0, 0, pov}; }
+Pad pressing(irr::u32 buttons) { return Pad{0, 0, 0, 0, kCentred, buttons}; }
+Pad aiming(irr::s16 rx, irr::s16 ry) { return Pad{0, 0, rx, ry}; }
+
+// A pad's state as the engine posts it, at `ms` on the engine's clock.
+void post(DrivenScene& s, irr::u32 ms, const Pad& p) {
+  s.device->getTimer()->setTime(ms);
+  irr::SEvent event = {};
+  event.EventType = irr::EET_JOYSTICK_INPUT_EVENT;
+  irr::SEvent::SJoystickEvent& j = event.JoystickEvent;
+  j.Axis[0] = p.lx;
+  j.Axis[1] = p.ly;
+  j.Axis[3] = p.rx;
+  j.Axis[4] = p.ry;
+  j.POV = p.pov;
+  j.ButtonStates = p.buttons;
+  j.Joystick = p.index;
+  EXPECT_TRUE(s.receiver.OnEvent(event));
+}
+
+// W S A D, as the tank holds them.
+std::array<bool, 4> drive(const Tank& t) {
+  return {t.accelerating, t.braking, t.turningLeft, t.turningRight};
+}
+using Drive = std::array<bool, 4>;
+constexpr Drive kNone = {false, false, false, false};
+
+// The left stick, the POV and the d-pad's buttons hold a direction within 67.5 degrees of
+// it, outside the stick's dead zone; back in the dead zone, or centred, they let go.
+TEST(Gamepad, DirectionsHoldOutsideTheDeadZoneAndLetGoOnReturn) {
+  DrivenScene s;
+  const struct {
+    const char* what;
+    Pad pad;
+    Drive held;
+  } kCases[] = {
+      {"inside the dead zone, diagonally", {5500, -5500}, kNone},
+      {"just beyond it, forward", {0, -8500}, {true, false, false, false}},
+      {"fully forward, a little right", {9000, -kFull}, {true, false, false, false}},
+      {"forward right", {23170, -23170}, {true, false, false, true}},
+      {"back", {0, kFull}, {false, true, false, false}},
+      {"fully left", {-kFull, 0}, {false, false, true, false}},
+      {"POV right", hat(9000), {false, false, false, true}},
+      {"POV back left", hat(22500), {false, true, true, false}},
+      {"POV forward", hat(0), {true, false, false, false}},
+      {"d-pad up and left", pressing(kPadUp | kPadLeft), {true, false, true, false}},
+  };
+  irr::u32 ms = kStart;
+  for (const auto& c : kCases) {
+    post(s, ms += kRun, c.pad);
+    EXPECT_EQ(drive(*s.tank), c.held) << c.what;
+    post(s, ms += kRun, Pad{3000, -3000});  // back to rest, as a worn stick rests
+    EXPECT_EQ(drive(*s.tank), kNone) << c.what;
+  }
+}
+
+// A command that the keyboard and a pad both hold holds until both let go, in either order;
+// fire shoots once both are up. A pad's event leaves the holds it has no part in alone.
+TEST(Gamepad, KeyboardAndPadHoldACommandUntilBothLetGo) {
+  DrivenScene s;
+  Tank& t = *s.tank;
+  const Pad forward{0, -kFull}, rest{};
+  irr::u32 ms = kStart;
+  post(s, ms += kRun, forward);
+  s.key(irr::KEY_KEY_W, true);
+  s.key(irr::KEY_KEY_W, false);
+  EXPECT_TRUE(t.accelerating) << "the key let go; the stick still holds";
+  post(s, ms += kRun, rest);
+  EXPECT_FALSE(t.accelerating);
+  s.key(irr::KEY_KEY_W, true);
+  post(s, ms += kRun, forward);
+  post(s, ms += kRun, rest);
+  EXPECT_TRUE(t.accelerating) << "the stick let go; the key still holds";
+  s.key(irr::KEY_KEY_W, false);
+  EXPECT_FALSE(t.accelerating);
+
+  s.key(irr::KEY_KEY_J, true);
+  post(s, ms += kRun, pressing(kX));
+  s.key(irr::KEY_KEY_V, true);
+  s.key(irr::KEY_KEY_V, false);
+  post(s, ms += kRun, pressing(kX));
+  EXPECT_GT(t.turret.shotCharge, 0.0f);
+  EXPECT_FALSE(t.turret.shotPending) << "X still down";
+  EXPECT_TRUE(t.turret.rotatingLeft) << "the pad let go of J's turret";
+  post(s, ms += kRun, rest);
+  EXPECT_TRUE(t.turret.shotPending);
+  EXPECT_TRUE(t.turret.rotatingLeft);
+}
+
+// A pad that falls silent (the engine no longer polls it) or whose device node goes lets go
+// of what it held; the window out of use releases the pads' holds with the keys', and a pad
+// holds nothing until the window is back; a pad gone stays gone.
+TEST(Gamepad, HoldsLetGoWhenThePadGoesOrTheWindowIsOutOfUse) {
+  DrivenScene s;
+  Tank& t = *s.tank;
+  const Pad forward{0, -kFull};
+  irr::u32 ms = kStart;
+  post(s, ms, forward);
+  s.device->getTimer()->setTime(ms + gamepad::kSilence - 1);
+  s.receiver.expirePads();
+  EXPECT_TRUE(t.accelerating) << "not silent yet";
+  s.device->getTimer()->setTime(ms += gamepad::kSilence);
+  s.receiver.expirePads();
+  EXPECT_FALSE(t.accelerating) << "silent";
+  post(s, ms += kRun, forward);
+  EXPECT_TRUE(t.accelerating) << "heard again";
+
+  EXPECT_TRUE(s.receiver.attend(true, false));
+  EXPECT_FALSE(s.receiver.attend(false, false));
+  EXPECT_FALSE(t.accelerating) << "out of use";
+  post(s, ms += kRun, forward);
+  EXPECT_FALSE(t.accelerating) << "out of use, the stick still pushed";
+  EXPECT_TRUE(s.receiver.attend(true, false));
+  post(s, ms += kRun, forward);
+  EXPECT_TRUE(t.accelerating) << "back in use";
+  post(s, ms += kRun, Pad{});
+
+  char node[] = "/tmp/ferrox-pad-XXXXXX";  // stands in for /dev/input/jsN
+  const int fd = mkstemp(node);
+  ASSERT_GE(fd, 0);
+  close(fd);
+  s.receiver.watchPad(1, node);
+  Pad second = forward;
+  second.index = 1;
+  post(s, ms += kRun, second);
+  EXPECT_TRUE(t.accelerating);
+  std::remove(node);
+  post(s, ms += kRun, second);
+  EXPECT_TRUE(t.accelerating) << "a look at the node a second";
+  post(s, ms += gamepad::kNodeLookEvery, second);
+  EXPECT_FALSE(t.accelerating) << "its node went";
+  post(s, ms += gamepad::kSilence * 2, second);
+  EXPECT_FALSE(t.accelerating) << "gone for good";
+}
+
+// Each button acts once per press, however many runs it stays down, and a button held
+// while the window was out of use does not act when it comes back.
+TEST(Gamepad, ButtonsActOncePerPress) {
+  DrivenScene s;
+  Tank& t = *s.tank;
+  irr::u32 ms = kStart;
+  auto hold = [&](irr::u32 buttons) {
+    for (int i = 0; i < kHeldRuns; ++i) post(s, ms += kRun, pressing(buttons));
+    post(s, ms += kRun, Pad{});
+  };
+  hold(kRB);
+  EXPECT_EQ(t.engine.getGear(), 2);
+  hold(kRB);
+  EXPECT_EQ(t.engine.getGear(), 3);
+  hold(kLB);
+  EXPECT_EQ(t.engine.getGear(), 2);
+  hold(kStartButton);
+  EXPECT_TRUE(t.paused);
+  hold(kB);
+  EXPECT_FALSE(t.paused);
+  post(s, ms += kRun, pressing(kA));
+  EXPECT_GE(t.jumpWheel, 0);
+  t.jumpWheel = -1;
+  hold(kA);
+  EXPECT_EQ(t.jumpWheel, -1) << "A was down already";
+  s.receiver.attend(true, false);
+  s.receiver.attend(false, false);
+  post(s, ms += kRun, pressing(kRB));
+  s.receiver.attend(true, false);
+  hold(kRB);
+  EXPECT_EQ(t.engine.getGear(), 2) << "RB went down while out of use";
+  hold(kY);
+  EXPECT_EQ(t.engine.getGear(), 0) << "reset, to neutral";
+}
+
+// The right stick swings the camera at its rate, proportionally beyond the dead zone, by
+// the engine's clock; after a silence it picks up without a leap. The cursor goes on from
+// where the pad left the camera.
+TEST(Gamepad, RightStickSwingsTheCameraAtItsRateAndTheMouseGoesOnFromThere) {
+  DrivenScene s;
+  Tank& t = *s.tank;
+  s.receiver.placeCursor(nullptr);  // column 360, row 22
+  irr::u32 ms = kStart;
+  auto swing = [&](const Pad& pad, irr::u32 duration) {
+    for (irr::u32 run = 0; run <= duration; run += kRun) post(s, ms + run, pad);
+    ms += duration;
+  };
+  swing(aiming(kFull, 0), 1000);
+  EXPECT_NEAR(t.cameraYaw, 360.0f + gamepad::kSwingRate, kAngleTol);
+  const auto half =
+      static_cast<irr::s16>((gamepad::kDeadZone + (1 - gamepad::kDeadZone) / 2) * kFull);
+  swing(aiming(static_cast<irr::s16>(-half), 0), 1000);
+  EXPECT_NEAR(t.cameraYaw, 360.0f + gamepad::kSwingRate / 2, kAngleTol);
+  swing(aiming(8000, -8000), 1000);  // inside the dead zone
+  EXPECT_NEAR(t.cameraYaw, 360.0f + gamepad::kSwingRate / 2, kAngleTol);
+  EXPECT_NEAR(t.cameraPitch, 22.0f, kAngleTol);
+  ms += 5000;  // silent
+  swing(aiming(0, kFull), 500);
+  EXPECT_NEAR(t.cameraPitch, 22.0f + gamepad::kSwingRate / 2, kAngleTol) << "down climbs";
+  s.point(370, 32);
+  EXPECT_NEAR(t.cameraYaw, 370.0f + gamepad::kSwingRate / 2, kAngleTol);
+  EXPECT_NEAR(t.cameraPitch, 32.0f + gamepad::kSwingRate / 2, kAngleTol);
+}
+
+}  // namespace

@@ -114,6 +114,8 @@ case "$label" in
     grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err" >"$work/rest.err" || true
     [ "$(cat "$work/rest.err")" = "ferrox: no audio device, playing silently" ] ||
       fail "without a device, stderr is not the one line: $(cat "$work/rest.err")"
+    ;;
+
   pad)
     start_display
     mkfifo "$work/js0"  # the program's /dev/input/js0

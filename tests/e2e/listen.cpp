@@ -47,7 +47,7 @@ struct Sound {
            std::log10(energy / static_cast<double>(std::max<std::size_t>(at(to) - at(from), 1)));
   }
   // The fundamental over [from, to) s, Hz: the median of estimates over short windows, each
-  // by autocorrelation; 0 when none is found.
+  // by autocorrelation; not a number when none is found.
   double hz(double from, double to) const {
     const std::size_t lo = at(1 / kHighestHz), hi = at(1 / kLowestHz), n = at(kWindow);
     std::vector<double> found;
@@ -64,7 +64,7 @@ struct Sound {
           break;
         }
     }
-    if (found.empty()) return 0.0;
+    if (found.empty()) return std::nan("");
     std::nth_element(found.begin(), found.begin() + found.size() / 2, found.end());
     return found[found.size() / 2];
   }
@@ -98,9 +98,6 @@ bool read(const char* path, Sound& s) {
   return s.rate > 0.0 && !s.samples.empty();
 }
 
-// a / b, not a number when either is not a pitch found.
-double ratio(double a, double b) { return a > 0.0 && b > 0.0 ? a / b : std::nan(""); }
-
 struct Check {
   const char* what;
   double value, least, most;
@@ -126,8 +123,8 @@ std::vector<Check> drive(const Sound& s, double shift, double release, double pa
       {"s of sound, from the start to the pause", s.last - t, pause - kLate, pause + kLate},
       {"s of silence after the pause", static_cast<double>(s.samples.size()) / s.rate - s.last,
        kTail, kAny},
-      {"times the pitch rises as first gear pulls", ratio(before, early), kRise, kAny},
-      {"times the pitch at the shift up", ratio(after, before), 0.0, kDrop},
+      {"times the pitch rises as first gear pulls", before / early, kRise, kAny},
+      {"times the pitch at the shift up", after / before, 0.0, kDrop},
       {"times the pull's peak at the shift: its clunk",
        s.peak(t + shift - kMargin, t + shift + 2 * kMargin) /
            s.peak(t + shift - 4 * kMargin, t + shift - kMargin),
@@ -145,8 +142,7 @@ int main(int argc, char** argv) {
   constexpr double kHeardLeast = 1.0, kHeardMost = 2.0;  // s of sound in the muted run
   Sound s;
   if ((argc != 2 && argc != 5) || !read(argv[1], s)) {
-    std::fprintf(stderr,
-                 "usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause>]\n");
+    std::fputs("usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause>]\n", stderr);
     return 2;
   }
   const std::vector<Check> checks =

@@ -150,20 +150,21 @@ case "$label" in
     act started sleep 0.5
     banner=$(pixels_changed paused started "$kBannerArea")
     [ "$banner" -ge 2000 ] || fail "Start did not take the pause banner away ($banner pixels)"
-    # Y resets the tank to its start heading, in neutral, where it turns fastest.
-    tap 3
-    act reset sleep 1.5
-    watch_turn reset
+    # Y resets the tank to its start heading, in neutral, where it turns fastest; then the
+    # stick held left must turn it.
+    reset_and_turn() {
+      tap 3
+      act "$1" sleep 1.5
+      watch_turn "$1"
+      [ "$moved" -ge 20000 ] || fail "the stick held left ($1) hardly turned the view ($moved pixels)"
+    }
+    reset_and_turn reset
     turned=$moved
-    [ "$moved" -ge 20000 ] || fail "the stick held left hardly turned the view ($moved pixels)"
     watch_still rest 1.5 stick 6000  # back inside the dead zone
     rest=$moved
     [ "$moved" -le 2000 ] || fail "the tank still turns with the stick at rest ($moved pixels)"
-    tap 3
-    act again sleep 1.5
-    watch_turn again
+    reset_and_turn again
     again=$moved
-    [ "$moved" -ge 20000 ] || fail "the stick held left again hardly turned the view ($moved pixels)"
     # Unplugged: the node goes; the program looks at it once a second.
     watch_still unplugged 2 rm "$work/js0"
     [ "$moved" -le 2000 ] || fail "the tank still turns with the pad unplugged ($moved pixels)"

@@ -1,5 +1,6 @@
 // Our 3DS decoder: the shipped meshes exactly as the engine's own loader makes them and as
-// the rig needs them, then the layouts no shipped file has, the role limits and the refusals.
+// the rig needs them, then the layouts no shipped file has, what each role may hold and cost
+// to draw (mesh_fit), and the refusals.
 // The corpus replay (tests/corpus/3ds) adds the damaged files and the layouts that broke the
 // engine's loader; here each refusal is checked for its reason.
 #include "assets/mesh3ds.h"
@@ -17,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "assets/mesh_fit.h"
 #include "forge/write3ds.h"
 #include "support.h"
 
@@ -51,11 +53,13 @@ Decoded decode(const std::string& bytes, MeshRole role = MeshRole::Hull,
   return mesh;
 }
 
-// The refusal of `bytes` as a mesh of `role`; empty (and a failure) when accepted.
-std::string refusal(const std::string& bytes, MeshRole role = MeshRole::Hull) {
+// Whether `bytes` is refused as a mesh of `role` for `reason` (part of the message).
+::testing::AssertionResult refused(const std::string& bytes, MeshRole role,
+                                   const std::string& reason) {
   std::string why;
-  EXPECT_EQ(decode(bytes, role, &why), nullptr);
-  return why;
+  if (decode(bytes, role, &why) != nullptr) return ::testing::AssertionFailure() << "accepted";
+  if (why.find(reason) == std::string::npos) return ::testing::AssertionFailure() << why;
+  return ::testing::AssertionSuccess();
 }
 
 IMeshBuffer* buffer(const Decoded& mesh, unsigned i = 0) {
@@ -220,7 +224,33 @@ TEST(Mesh3dsMaterial, ColoursShininessTransparencyAndShading) {
   EXPECT_FALSE(onlyMaterial(w::shading(1)).GouraudShading);  // the shipped meshes show Phong
 }
 
-// --- Roles: the most triangles and the farthest corner each role accepts.
+// --- Roles: the most triangles, the farthest corner and the surface each role accepts, and
+// for the ground its flatness and how many triangles overlap any one spot.
+
+// Flat triangles, each given by its three corners (file units), all in one group.
+w::Bytes flat(const std::vector<w::Vec3>& corners) {
+  w::Mesh mesh;
+  mesh.vertices = corners;
+  mesh.groups = {{"m", {}}};
+  for (unsigned i = 0; 3 * i < corners.size(); ++i) {
+    mesh.faces.push_back({3 * i, 3 * i + 1, 3 * i + 2});
+    mesh.groups[0].faces.push_back(i);
+  }
+  return w::file({w::greyMaterial("m", 100), w::object("flat", mesh)});
+}
+
+// `count` copies of one flat right triangle with legs 2 `reach` from (-reach, -reach), at
+// height `height` (the file's z).
+w::Bytes layers(int count, float reach, float height = 0.0f) {
+  std::vector<w::Vec3> corners;
+  for (int i = 0; i < count; ++i)
+    corners.insert(corners.end(),
+                   {{-reach, -reach, height}, {reach, -reach, height}, {-reach, reach, height}});
+  return flat(corners);
+}
+
+// One thin flat triangle out to `reach` along the file's x.
+w::Bytes sliver(float reach) { return flat({{0, 0, 0}, {reach, 0, 0}, {reach, 0.01f, 0}}); }
 
 // Flat triangles spread evenly over the square of side 2 `reach`, as many as given, one to
 // each cell of a lattice whose points they share.
@@ -241,33 +271,55 @@ w::Bytes spread(std::size_t triangles, float reach) {
   return w::file({w::greyMaterial("m", 100), w::object("spread", mesh)});
 }
 
-// One thin flat triangle out to `reach` along the file's x.
-w::Bytes sliver(float reach) {
-  w::Mesh mesh = w::triangle("m");
-  mesh.vertices = {{0, 0, 0}, {reach, 0, 0}, {reach, 0.01f, 0}};
-  return w::file({w::greyMaterial("m", 100), w::object("sliver", mesh)});
-}
-
-TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesAndReachAndNoMore) {
+TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesReachAndSurfaceAndNoMore) {
   for (MeshRole role : assets::kMeshRoles) {
     const assets::MeshLimits limits = assets::limitsOf(role);
     const std::string name = assets::roleName(role);
     SCOPED_TRACE(name);
     // Spread over a square small enough for the role's surface, half of it covered.
-    const float reach = std::min(limits.maxExtent, std::sqrt(limits.maxArea / 4.0f));
+    float reach = std::min(limits.maxExtent, std::sqrt(limits.maxArea / 4.0f));
     EXPECT_NE(decode(spread(limits.maxTriangles, reach), role), nullptr);
-    std::string why = refusal(spread(limits.maxTriangles + 1, reach), role);
-    EXPECT_NE(why.find("too many triangles: a " + name + " mesh has at most " +
-                       std::to_string(limits.maxTriangles)),
-              std::string::npos)
-        << why;
+    EXPECT_TRUE(refused(spread(limits.maxTriangles + 1, reach), role,
+                        "too many triangles: a " + name + " mesh has at most " +
+                            std::to_string(limits.maxTriangles)));
 
     const Decoded reaching = decode(sliver(-limits.maxExtent), role);
     ASSERT_NE(reaching, nullptr);
     EXPECT_NEAR(reaching->getBoundingBox().MinEdge.X, -limits.maxExtent, kTolerance);
-    why = refusal(sliver(limits.maxExtent * 1.01f), role);
-    EXPECT_NE(why.find("a " + name + " mesh reaches at most"), std::string::npos) << why;
+    EXPECT_TRUE(
+        refused(sliver(limits.maxExtent * 1.01f), role, "a " + name + " mesh reaches at most"));
+
+    // Layers of one triangle: four or a few more, none of them a whole fraction of the surface.
+    reach = 0.99f * std::min(limits.maxExtent, std::sqrt(limits.maxArea / 8.0f));
+    const int most = static_cast<int>(limits.maxArea / (2.0f * reach * reach));
+    ASSERT_GE(most, 2);
+    EXPECT_NE(decode(layers(most, reach), role), nullptr);
+    EXPECT_TRUE(refused(layers(most + 1, reach), role,
+                        "too much surface: a " + name + " mesh has at most"));
   }
+}
+
+TEST(Mesh3dsRoles, TheGroundLiesFlatAndThinlyLayered) {
+  constexpr float kSmall = 0.01f;  // m, far below one cell of the ground's grid
+  const std::string overlap = "triangles of a ground mesh overlap";
+  EXPECT_NE(decode(layers(1, kSmall, assets::kGroundRelief), MeshRole::Ground), nullptr);
+  EXPECT_TRUE(refused(layers(1, kSmall, assets::kGroundRelief * 1.1f), MeshRole::Ground,
+                      "a ground mesh lies within"));
+  // A hull may rise where the ground may not.
+  EXPECT_NE(decode(layers(1, kSmall, 1.0f), MeshRole::Hull), nullptr);
+
+  EXPECT_NE(decode(layers(assets::kMaxGroundLayers, kSmall), MeshRole::Ground), nullptr);
+  EXPECT_TRUE(refused(layers(assets::kMaxGroundLayers + 1, kSmall), MeshRole::Ground, overlap));
+  // A triangle counts in every cell it spans, not only where it starts: half the layers reach
+  // from the left, half start under their right ends.
+  std::vector<w::Vec3> spans;
+  for (int i = 0; i <= assets::kMaxGroundLayers; ++i) {
+    const float left = i % 2 == 0 ? -20.0f : 10.0f;  // m in the file, several cells apart
+    spans.insert(spans.end(), {{left, 0, 0}, {20, 0, 0}, {20, 1, 0}});
+  }
+  EXPECT_TRUE(refused(flat(spans), MeshRole::Ground, overlap));
+  // Other roles may layer as they like within their surface.
+  EXPECT_NE(decode(layers(assets::kMaxGroundLayers + 1, kSmall), MeshRole::Hull), nullptr);
 }
 
 // --- Every other bound, and every other reason for a refusal, each with its message; the
@@ -346,8 +398,7 @@ TEST(Mesh3dsBounds, EachIsRefusedWithItsReason) {
   for (const Bound& bound : bounds) {
     SCOPED_TRACE(bound.what);
     EXPECT_TRUE(bound.within.empty() || decode(bound.within, bound.role) != nullptr);
-    const std::string why = refusal(bound.beyond, bound.role);
-    EXPECT_NE(why.find(bound.reason), std::string::npos) << why;
+    EXPECT_TRUE(refused(bound.beyond, bound.role, bound.reason));
   }
 }
 

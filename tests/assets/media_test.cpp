@@ -1,5 +1,6 @@
 // The font as the program hands it to the engine: it carries the status line. The shipped
-// meshes' shapes and facing are checked with our 3DS decoder (mesh3ds_test).
+// meshes' shapes and facing are checked with our 3DS decoder (mesh3ds_test), the font's
+// pixels with our BMP decoder (bmp_test).
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
@@ -7,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "assets/bmp.h"
-#include "assets/files.h"
 #include "assets/library.h"
 #include "support.h"
 
@@ -29,12 +28,8 @@ TEST(Media, FontIsABitmapFontWithEveryPrintableGlyph) {
   gui::IGUIFont* font = device->getGUIEnvironment()->getFont(assets::kFont);
   ASSERT_NE(font, nullptr);
   ASSERT_EQ(font->getType(), gui::EGFT_BITMAP);
-  assets::Bytes bytes;
-  ASSERT_TRUE(assets::readFile(FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp", bytes));
-  assets::Image image;
-  std::string why;
-  ASSERT_TRUE(assets::decodeBmp(bytes.data(), bytes.size(), image, why)) << why;
-  video::IImage* atlas = assets::toEngineImage(device->getVideoDriver(), image);
+  video::IImage* atlas =
+      device->getVideoDriver()->createImageFromFile(FERROX_SOURCE_DIR "/media/fontkorvenblatt.bmp");
   ASSERT_NE(atlas, nullptr);
   auto* bitmap = static_cast<gui::IGUIFontBitmap*>(font);
   const core::array<core::rect<s32>>& boxes = bitmap->getSpriteBank()->getPositions();

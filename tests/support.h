@@ -26,12 +26,9 @@ inline irr::IrrlichtDevice* createNullDevice() {
 
 // A tank on an empty root node of a null device, driven as the frame loop drives it.
 struct TankScene {
-  explicit TankScene(bool started = true,
-                     irr::core::vector3df rootPosition = irr::core::vector3df(0, 0, 0))
+  explicit TankScene(bool started = true)
       : device(createNullDevice()), smgr(device->getSceneManager()) {
     root = smgr->addEmptySceneNode();
-    root->setPosition(rootPosition);
-    root->updateAbsolutePosition();
     tank = std::make_unique<Tank>(device, root);
     if (started) tank->pause();  // a new tank is paused
   }
@@ -59,23 +56,6 @@ struct TankScene {
   std::unique_ptr<Tank> tank;
 };
 
-inline irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_KEY_INPUT_EVENT;
-  event.KeyInput.Key = key;
-  event.KeyInput.PressedDown = down;
-  return event;
-}
-
-inline irr::SEvent mouseEvent(int x, int y, irr::EMOUSE_INPUT_EVENT kind = irr::EMIE_MOUSE_MOVED) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
-  event.MouseInput.Event = kind;
-  event.MouseInput.X = x;
-  event.MouseInput.Y = y;
-  return event;
-}
-
 // A tank scene whose tank and device are the program's global ones, which its receiver
 // drives and reads the clock of.
 struct DrivenScene : TankScene {
@@ -88,12 +68,25 @@ struct DrivenScene : TankScene {
     ::device = nullptr;
     ::quit = false;
   }
-  void key(irr::EKEY_CODE k, bool down) { receiver.OnEvent(keyEvent(k, down)); }
+  void key(irr::EKEY_CODE k, bool down) {
+    irr::SEvent event = {};
+    event.EventType = irr::EET_KEY_INPUT_EVENT;
+    event.KeyInput.Key = k;
+    event.KeyInput.PressedDown = down;
+    receiver.OnEvent(event);
+  }
   void press(irr::EKEY_CODE k) {
     key(k, true);
     key(k, false);
   }
-  void point(int x, int y) { receiver.OnEvent(mouseEvent(x, y)); }
+  void point(int x, int y) {
+    irr::SEvent event = {};
+    event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+    event.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
+    event.MouseInput.X = x;
+    event.MouseInput.Y = y;
+    receiver.OnEvent(event);
+  }
 
   MyEventReceiver receiver;
 };

@@ -1,12 +1,11 @@
 // What the unit tests, the soak and the benchmarks share: a null device, a tank scene on
-// it, the receiver driving it, and finiteness checks.
+// it, the receiver driving it, and a finiteness check.
 #pragma once
 
 #include <irrlicht.h>
 
 #include <cmath>
 #include <memory>
-#include <string>
 
 #include "app/main.h"
 #include "sim/Tank.h"
@@ -91,31 +90,18 @@ struct DrivenScene : TankScene {
   MyEventReceiver receiver;
 };
 
-template <typename... T>
-bool finite(T... v) {
-  return (std::isfinite(v) && ...);
-}
-inline bool finite(const irr::core::vector3df& v) { return finite(v.X, v.Y, v.Z); }
-
-// Every node of the rig below `node`: its own transform and the one drawing computed.
-inline bool finiteSubtree(irr::scene::ISceneNode* node) {
+// Whether every node of the rig below `node` is finite: its own transform and the one drawing
+// computed. What the engine, the turret, the springs or the hull's motion holds reaches them
+// at the next step.
+inline bool finiteRig(irr::scene::ISceneNode* node) {
   const irr::core::matrix4& world = node->getAbsoluteTransformation();
   for (int i = 0; i < 16; ++i)
-    if (!finite(world[i])) return false;
+    if (!std::isfinite(world[i])) return false;
   for (irr::scene::ISceneNode* child : node->getChildren())
-    if (!finiteSubtree(child)) return false;
-  return finite(node->getPosition()) && finite(node->getRotation()) && finite(node->getScale());
-}
-
-// Which part of the tank holds a NaN or an infinity; empty when none does. What the
-// engine, the turret or the hull's motion holds reaches the rig's transforms at the next step.
-inline std::string firstNonFinite(Tank& t) {
-  if (!finite(t.engine.speed, t.engine.force, t.turret.traverseRate, t.turret.shotCharge))
-    return "engine or turret";
-  if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
-  for (const suspension::Suspension* s : t.suspensions)
-    if (!finite(s->restLength, s->springForce, s->lastLength)) return "a spring";
-  return finiteSubtree(t.rootNode) ? "" : "a node transform";
+    if (!finiteRig(child)) return false;
+  for (const irr::core::vector3df& v : {node->getPosition(), node->getRotation(), node->getScale()})
+    if (!std::isfinite(v.X) || !std::isfinite(v.Y) || !std::isfinite(v.Z)) return false;
+  return true;
 }
 
 }  // namespace support

@@ -1,8 +1,8 @@
-// The chase camera as the cursor turns it: the game starts it behind and above the tank; on
-// a settled tank every cursor row is its pitch, one degree a pixel, folding back short of
-// the horizon; and through jumps on every wheel, while driving and turning, for every cursor
-// row, it stays above the ground plane, leaving the cursor's pitch only where that pitch
-// would take it lower, and then only as far as it must, or lifted where no pitch reaches.
+// The chase camera as the cursor turns it: on a settled tank every cursor row is its pitch,
+// one degree a pixel, folding back short of the horizon; and through jumps on every wheel,
+// while driving and turning, for every cursor row, it stays above the ground plane, leaving
+// the cursor's pitch only where that pitch would take it lower, and then only as far as it
+// must, or lifted where no pitch reaches.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -29,15 +29,6 @@ TEST(ChaseCamera, FollowsTheCursorAndStaysAboveTheGroundThroughJumpsOnEveryWheel
   support::DrivenScene s;
   Tank& t = *s.tank;
   s.settle();
-  s.receiver.placeCursor(s.device->getCursorControl());
-  s.smgr->drawAll();
-  irr::core::vector3df eye = t.camera->getAbsolutePosition();
-  irr::core::matrix4 worldToHull;
-  ASSERT_TRUE(t.chassisNode->getAbsoluteTransformation().getInverse(worldToHull));
-  worldToHull.transformVect(eye);
-  EXPECT_TRUE(eye.Z < -8.0f && std::fabs(eye.X) < 0.5f && eye.Y > 2.0f && eye.Y < 6.0f)
-      << "the start cursor's camera, from the hull: " << eye.X << ", " << eye.Y << ", " << eye.Z;
-
   int moved = 0;
   float lastPitch = 0.0f;
   for (int wheel = 0; wheel < Tank::kWheelCount; ++wheel) {

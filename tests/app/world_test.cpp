@@ -30,7 +30,7 @@ TEST(Texts, StatusAndCaptionAreFormattedAndCutToTheirBuffers) {
 // Each pass captions the new rate when it changed and steps by exactly its inverse. After a
 // wait in which nothing was drawn, the rate measured before the wait steps the tank and shows
 // in the caption.
-TEST(FrameLoop, StatusShowsThePreviousRateAndStepsFollowTheRateMeasured) {
+TEST(FrameLoop, CaptionsAChangedRateAndStepsFollowTheRateMeasured) {
   support::TankScene s;
   s.tank->accelerate(true);
   Frame frame(s.device, nullptr);

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 #include <limits>
@@ -63,7 +62,6 @@ TEST(Soak, RandomCommandsAndFrameLengthsKeepEveryValueFiniteAndTheHullComesToRes
     soaked.calculatePosition(bad < kBadStepCount ? kBadSteps[bad] : frame(random));
     ASSERT_TRUE(support::finiteRig(soaked.rootNode)) << "not finite after step " << step;
   }
-  std::printf("%ld steps\n", steps);
 
   // Let go of everything, run, brake to a stop, then stand.
   for (irr::EKEY_CODE key : kTableKeys) scene.key(key, false);

@@ -81,7 +81,6 @@ TEST(TankSuspension, SettlesLevelUnderTheLoadTiltsUnderThrottleAndTurnAndHangsOn
   s.smgr->drawAll();
   for (int i = 0; i < Tank::kWheelCount; ++i)
     EXPECT_NEAR(s.mountHeight(i), kSettledMountHeight, kHeightTol) << i;
-  EXPECT_NEAR(t.chassisNode->getPosition().Y, -0.081657f, kHeightTol);  // m below as built
   t.accelerate(true);
   s.run(0.5f, k60Hz);
   t.turnRight(true);
@@ -164,7 +163,6 @@ TEST(TankLongSteps, ALongFrameRunsAsItsSubStepsAndTwoFramesPerSecondStayOnTheSpr
     for (int i = 0; i < Tank::kWheelCount && frame >= 4; ++i)  // after the first drop
       ASSERT_NEAR(s.mountHeight(i), kSettledMountHeight, kMountBand) << frame << ", " << i;
   }
-  EXPECT_NEAR(s.tank->turret.traverseRate, -56.0f, kSteadyRateTol);
   EXPECT_NEAR(s.tank->angularVelocity.Y, 10.0f, kSteadyRateTol);
   EXPECT_EQ(s.tank->camera->getTarget(), s.root->getPosition());
 }

@@ -1,12 +1,11 @@
 // What the unit tests, the soak and the benchmarks share: a null device, a tank scene on
-// it, the receiver driving it, and finiteness checks.
+// it, the receiver driving it, and a finiteness check.
 #pragma once
 
 #include <irrlicht.h>
 
 #include <cmath>
 #include <memory>
-#include <string>
 
 #include "app/main.h"
 #include "sim/Tank.h"
@@ -26,12 +25,9 @@ inline irr::IrrlichtDevice* createNullDevice() {
 
 // A tank on an empty root node of a null device, driven as the frame loop drives it.
 struct TankScene {
-  explicit TankScene(bool started = true,
-                     irr::core::vector3df rootPosition = irr::core::vector3df(0, 0, 0))
+  explicit TankScene(bool started = true)
       : device(createNullDevice()), smgr(device->getSceneManager()) {
     root = smgr->addEmptySceneNode();
-    root->setPosition(rootPosition);
-    root->updateAbsolutePosition();
     tank = std::make_unique<Tank>(device, root);
     if (started) tank->pause();  // a new tank is paused
   }
@@ -59,23 +55,6 @@ struct TankScene {
   std::unique_ptr<Tank> tank;
 };
 
-inline irr::SEvent keyEvent(irr::EKEY_CODE key, bool down) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_KEY_INPUT_EVENT;
-  event.KeyInput.Key = key;
-  event.KeyInput.PressedDown = down;
-  return event;
-}
-
-inline irr::SEvent mouseEvent(int x, int y, irr::EMOUSE_INPUT_EVENT kind = irr::EMIE_MOUSE_MOVED) {
-  irr::SEvent event = {};
-  event.EventType = irr::EET_MOUSE_INPUT_EVENT;
-  event.MouseInput.Event = kind;
-  event.MouseInput.X = x;
-  event.MouseInput.Y = y;
-  return event;
-}
-
 // A tank scene whose tank and device are the program's global ones, which its receiver
 // drives and reads the clock of.
 struct DrivenScene : TankScene {
@@ -88,41 +67,41 @@ struct DrivenScene : TankScene {
     ::device = nullptr;
     ::quit = false;
   }
-  void key(irr::EKEY_CODE k, bool down) { receiver.OnEvent(keyEvent(k, down)); }
+  void key(irr::EKEY_CODE k, bool down) {
+    irr::SEvent event = {};
+    event.EventType = irr::EET_KEY_INPUT_EVENT;
+    event.KeyInput.Key = k;
+    event.KeyInput.PressedDown = down;
+    receiver.OnEvent(event);
+  }
   void press(irr::EKEY_CODE k) {
     key(k, true);
     key(k, false);
   }
-  void point(int x, int y) { receiver.OnEvent(mouseEvent(x, y)); }
+  void point(int x, int y) {
+    irr::SEvent event = {};
+    event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+    event.MouseInput.Event = irr::EMIE_MOUSE_MOVED;
+    event.MouseInput.X = x;
+    event.MouseInput.Y = y;
+    receiver.OnEvent(event);
+  }
 
   MyEventReceiver receiver;
 };
 
-template <typename... T>
-bool finite(T... v) {
-  return (std::isfinite(v) && ...);
-}
-inline bool finite(const irr::core::vector3df& v) { return finite(v.X, v.Y, v.Z); }
-
-// Every node of the rig below `node`: its own transform and the one drawing computed.
-inline bool finiteSubtree(irr::scene::ISceneNode* node) {
+// Whether every node of the rig below `node` is finite: its own transform and the one drawing
+// computed. What the engine, the turret, the springs or the hull's motion holds reaches them
+// at the next step.
+inline bool finiteRig(irr::scene::ISceneNode* node) {
   const irr::core::matrix4& world = node->getAbsoluteTransformation();
   for (int i = 0; i < 16; ++i)
-    if (!finite(world[i])) return false;
+    if (!std::isfinite(world[i])) return false;
   for (irr::scene::ISceneNode* child : node->getChildren())
-    if (!finiteSubtree(child)) return false;
-  return finite(node->getPosition()) && finite(node->getRotation()) && finite(node->getScale());
-}
-
-// Which part of the tank holds a NaN or an infinity; empty when none does. What the
-// engine, the turret or the hull's motion holds reaches the rig's transforms at the next step.
-inline std::string firstNonFinite(Tank& t) {
-  if (!finite(t.engine.speed, t.engine.force, t.turret.traverseRate, t.turret.shotCharge))
-    return "engine or turret";
-  if (!finite(t.angularVelocity) || !finite(t.chassisVelocity)) return "hull velocities";
-  for (const suspension::Suspension* s : t.suspensions)
-    if (!finite(s->restLength, s->springForce, s->lastLength)) return "a spring";
-  return finiteSubtree(t.rootNode) ? "" : "a node transform";
+    if (!finiteRig(child)) return false;
+  for (const irr::core::vector3df& v : {node->getPosition(), node->getRotation(), node->getScale()})
+    if (!std::isfinite(v.X) || !std::isfinite(v.Y) || !std::isfinite(v.Z)) return false;
+  return true;
 }
 
 }  // namespace support

@@ -2,16 +2,14 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <csignal>
 #include <cwchar>
 #include <string>
 #include <tuple>
+#include <utility>
 
-#include "app/main.h"
 #include "app/overlay.h"
 #include "app/sound.h"
-#include "sim/Tank.h"
 #include "support.h"
 
 namespace {
@@ -25,26 +23,19 @@ TEST(Texts, StatusAndCaptionAreFormattedAndCutToTheirBuffers) {
   formatStatus(status, 4, 1e90, 0);
   EXPECT_EQ(std::wcslen(status), kStatusLength - 1);
   wchar_t caption[kCaptionLength];
-  formatCaption(caption, L"OpenGL 4.5", 60);
-  EXPECT_STREQ(caption, L"Ferrox | (OpenGL 4.5) (fps: 60)");
   formatCaption(caption, std::wstring(3000, L'x').c_str(), 60);
   EXPECT_EQ(std::wcslen(caption), kCaptionLength - 1);
 }
 
-// Each pass draws with the rate read at the end of the previous pass, then captions the new
-// rate when it changed and steps by exactly its inverse. After a wait in which nothing was
-// drawn, the rate measured before the wait steps the tank and shows in the caption.
-TEST(FrameLoop, StatusShowsThePreviousRateAndStepsFollowTheRateMeasured) {
+// Each pass captions the new rate when it changed and steps by exactly its inverse. After a
+// wait in which nothing was drawn, the rate measured before the wait steps the tank and shows
+// in the caption.
+TEST(FrameLoop, CaptionsAChangedRateAndStepsFollowTheRateMeasured) {
   support::TankScene s;
   s.tank->accelerate(true);
   Frame frame(s.device, nullptr);
-  for (const auto& [rate, shown, captioned] :
-       {std::tuple{0, L"FPS: 0", true}, {60, L"FPS: 0", true}, {60, L"FPS: 60", false}}) {
-    frame.draw(*s.tank);
-    EXPECT_TRUE(std::wstring(frame.status()).find(shown) != std::wstring::npos) << rate;
+  for (const auto& [rate, captioned] : {std::pair{0, true}, {60, true}, {60, false}})
     EXPECT_EQ(frame.measure(rate), captioned) << rate;
-    EXPECT_EQ(frame.captionFPS(), rate);
-  }
   engine::Engine reference = s.tank->engine;
   bool on = true, off = false;
   float dt = 1.0f / 50.0f;
@@ -77,7 +68,6 @@ TEST(FrameLoop, EscapesPassIsWholeAndAClosedWindowOrASignalEndsTheLoopAtOnce) {
     catchStopSignals();
     if (end == kClosed) s.device->closeDevice();
     if (end > 0) std::raise(end);
-    EXPECT_EQ(stopSignal, std::max(end, 0));
     quit = true;  // were the signal ignored, Escape would still end the loop after a pass
     runFrameLoop(s.device, frame, *s.tank, receiver, sound);
     quit = false;

@@ -12,9 +12,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string>
 #include <vector>
 
 namespace {
@@ -74,21 +74,19 @@ struct Sound {
 // chunk's size only when it closes.
 bool read(const char* path, Sound& s) {
   std::ifstream in(path, std::ios::binary);
-  const std::vector<unsigned char> f((std::istreambuf_iterator<char>(in)),
-                                     std::istreambuf_iterator<char>());
+  const std::string f((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   const auto le = [&f](std::size_t at, int bytes) {
     std::uint32_t v = 0;
-    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | f[at + i];
+    for (int i = bytes - 1; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(f[at + i]);
     return v;
   };
-  if (f.size() < 36 || std::memcmp(f.data(), "RIFF", 4) != 0 ||
-      std::memcmp(f.data() + 8, "WAVEfmt ", 8) != 0 || le(34, 2) != 16)
+  const std::size_t data = f.find("data", 36);  // the format chunk holds no such bytes
+  if (data == std::string::npos || f.compare(0, 4, "RIFF") != 0 ||
+      f.compare(8, 8, "WAVEfmt ") != 0 || le(34, 2) != 16)
     return false;
   const std::size_t frame = 2 * le(22, 2);  // bytes
   s.rate = le(24, 4);
-  std::size_t at = 12;
-  while (at + 8 <= f.size() && std::memcmp(f.data() + at, "data", 4) != 0) at += 8 + le(at + 4, 4);
-  for (at += 8; frame > 0 && at + frame <= f.size(); at += frame)
+  for (std::size_t at = data + 8; frame > 0 && at + frame <= f.size(); at += frame)
     s.samples.push_back(static_cast<std::int16_t>(le(at, 2)) / 32768.0);
   for (std::size_t i = 0; i < s.samples.size(); ++i)
     if (std::fabs(s.samples[i]) > kSilent) {

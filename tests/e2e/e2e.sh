@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real program in a real X window (Xvfb, software OpenGL),
 # driven by real X key and mouse events:
-#   scene      the caption, the drawn scene and its status line; the pointer turns the
-#              camera (that it stays above the ground, the unit tests check); then a flood of
-#              10,000 seeded key and mouse events, and Escape: exit 0
+#   scene      the drawn scene and its status line; the pointer turns the camera; then a
+#              flood of 10,000 seeded key and mouse events, and Escape: exit 0. (The caption's
+#              form and the camera above the ground, the unit tests check.)
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
 #              first gear the note rises, a shift up drops it with a clunk; louder with the
 #              throttle; silent again once paused; no OpenAL error, everything closed.
@@ -12,10 +12,11 @@
 #   pad        a stand-in game pad (pad_standin.cpp, preloaded): Start unpauses, the left
 #              stick turns the tank on the spot, back in its dead zone it lets go, and the
 #              pad unplugged (its device node gone) lets go too
-#   badinput   no media: every file of media/ named; then every asset in turn cut to half,
-#              replaced by garbage, made unreadable and replaced by a directory: exit 1
-#              naming that file, never a crash or a hang (the worst file of each format, the
-#              regression corpus replays through the same loading path)
+#   badinput   no media: every file of media/ named; then every asset in turn cut to half and
+#              replaced by a directory: exit 1 naming that file, never a crash or a hang. (The
+#              unit tests and the regression corpus take each format's other damage, garbage
+#              and the worst known files, through the same loading path; a file that cannot
+#              be opened takes the directory's way.)
 # Usage: e2e.sh <case> <path to bin/ferrox>; FERROX_LISTEN, the path to ferrox_listen (sound)
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
@@ -31,8 +32,6 @@ case "$label" in
     start_display
     start_game
     sleep 2
-    caption=$(xdotool getwindowname "$window")
-    [[ "$caption" =~ ^Ferrox\ \|\ \(.*OpenGL.*\)\ \(fps:\ [0-9]+\)$ ]] || fail "caption '$caption'"
     shot scene
     # The sand, bottom left beside the tank: textured, it shows hundreds of colours.
     colours=$(convert "$work/scene.png" -crop 300x150+0+600 +repage -format %k info:)
@@ -44,7 +43,7 @@ case "$label" in
     act row600 mousemove 512 600 sleep 1
     view=$(pixels_changed row0 row600)
     [ "$view" -ge 20000 ] || fail "the view hardly turned with the pointer ($view pixels)"
-    echo "caption: $caption; ground colours: $colours, white status pixels: $white"
+    echo "ground colours: $colours, white status pixels: $white"
     # Then a seeded flood: key downs and ups of every table key, and mouse moves anywhere.
     LC_ALL=C awk -v keys="${kTableKeys[*]}" 'BEGIN {
       srand(6); count = split(keys, key, " ")
@@ -135,9 +134,9 @@ case "$label" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    play() {  # [runner...]: the copy in the tree, its exit code into $code
+    play() {  # the copy in the tree, its exit code into $code
       code=0
-      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 "$@" ./ferrox \
+      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
         >"$work/game.out" 2>"$work/game.err") || code=$?
     }
     # With no media, the program exits 1 naming every file of media/, and only those.
@@ -146,32 +145,21 @@ case "$label" in
     [ "$code" = 1 ] && [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
       fail "exit code $code without media, naming: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"
-    # As root, permissions do not stop reading: the unreadable runs drop to nobody.
-    nobody=()
-    if [ "$(id -u)" = 0 ]; then
-      nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-      chmod 755 "$work" && chmod -R a+rX "$tree"
-    fi
     for asset in "${assets[@]}"; do
       path="$tree/media/$asset"
-      for kind in half garbage unreadable directory; do
-        runner=()
-        size=$(stat -c %s "$path")
+      for kind in half directory; do
         case "$kind" in
-          half) truncate -s $((size / 2)) "$path" ;;
-          garbage)  # seeded: the same bytes every run
-            LC_ALL=C awk -v n="$size" 'BEGIN { srand(7); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }' >"$path" ;;
-          unreadable) chmod 000 "$path" && runner=("${nobody[@]}") ;;
+          half) truncate -s $(($(stat -c %s "$path") / 2)) "$path" ;;
           directory) rm "$path" && mkdir "$path" ;;
         esac
-        play "${runner[@]}"
+        play
         [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
           [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
           fail "$asset $kind: exit code $code (124: it ran), or not that file alone named"
-        rm -rf "$path" && cp "$bindir/../media/$asset" "$path" && chmod a+r "$path"
+        rm -rf "$path" && cp "$bindir/../media/$asset" "$path"
       done
     done
-    echo "$((${#assets[@]} * 4)) damaged-asset runs: each exit 1 naming only the damaged file"
+    echo "$((${#assets[@]} * 2)) damaged-asset runs: each exit 1 naming only the damaged file"
     ;;
 
   *) fail "unknown check" ;;

@@ -158,12 +158,12 @@ TEST(HandlingBands, EveryGearPullsFromStandstillUpToTheTopSpeedItHolds) {
   }
 }
 
-constexpr double kRestHeight = 0.001;    // m from the height before the jump: at rest again
-constexpr double kRestAngle = 0.1;       // deg of pitch and roll: at rest again
-constexpr double kRestFor = 1.0;         // s at rest that ends the file
-constexpr double kClearJump = 0.5;       // m the hull rises at least
-constexpr double kClearTilt = 5.0;       // deg the off-centre kick tips the hull at least
-constexpr double kTimeTol = 1.0e-3;      // s, the written times' rounding
+constexpr double kRestHeight = 0.001;  // m from the height before the jump: at rest again
+constexpr double kRestAngle = 0.1;     // deg of pitch and roll: at rest again
+constexpr double kRestFor = 1.0;       // s at rest that ends the file
+constexpr double kClearJump = 0.5;     // m the hull rises at least
+constexpr double kClearTilt = 5.0;     // deg the off-centre kick tips the hull at least
+constexpr double kTimeTol = 1.0e-3;    // s, the written times' rounding
 
 // The jump lifts the settled hull well clear and tips it, and it comes back to rest at the
 // height it started from, level. (The tool bounds how long it waits for that.)
@@ -186,10 +186,10 @@ TEST(HandlingJump, TheHullRisesTipsAndComesBackToRestWhereItWas) {
   EXPECT_GT(tilt, kClearTilt);
 }
 
-constexpr double kStopped = 0.01;      // of the held rate: stopped
-constexpr double kStopWithin = 0.5;    // s after J comes up
-constexpr double kYawTol = 0.01;       // deg, a turret at rest
-constexpr double kSlowest = 10.0;      // deg/s a held turret turns at least
+constexpr double kStopped = 0.01;    // of the held rate: stopped
+constexpr double kStopWithin = 0.5;  // s after J comes up
+constexpr double kYawTol = 0.01;     // deg, a turret at rest
+constexpr double kSlowest = 10.0;    // deg/s a held turret turns at least
 
 // Held, the turret turns at a good rate; released, it coasts a little further and stops.
 // (How the rate rises while held, the turret's unit tests check.)

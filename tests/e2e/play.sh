@@ -73,6 +73,7 @@ cpu_over() {  # the game's CPU time over $1 seconds, in % of one core
   awk -v t="$(($(ticks) - before))" -v hz="$(getconf CLK_TCK)" -v s="$1" \
     'BEGIN { printf "%.1f", 100 * t / hz / s }'
 }
+idle() { awk -v cpu="$(cpu_over 1)" -v idle="$kIdleLimit" 'BEGIN { exit !(cpu <= idle) }'; }
 
 # Area $2 of screenshot $1 shows text on a dark band: at least $3 pixels darker than 30 %
 # and $4 brighter than 90 % in every channel's maximum; $5 names it.
@@ -159,8 +160,10 @@ case "$label" in
     done
     stop_display
     start_windowed
-    # Minimized it draws nothing, so no failing request tells that the window went.
+    # Minimized it draws nothing, so no failing request tells that the window went: closed
+    # once it is idle.
     xdotool windowminimize --sync "$window" sleep 1
+    poll idle || fail "minimized, it still draws"
     expect_closed xdotool windowclose "$window"
     launch_windowed
     expect_closed xdotool windowactivate --sync "$window" key alt+F4

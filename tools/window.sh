@@ -123,6 +123,13 @@ pixels_changed() {
   { compare -metric AE -fuzz 8% "$a" "$b" null: 2>&1 || true; } | awk '{ printf "%d", $1 }'
 }
 
+# Pixels of area $3 that change in half a second, $2 s from now; screenshots $1-a and $1-b.
+motion() {
+  act "$1-a" sleep "$2"
+  act "$1-b" sleep 0.5
+  pixels_changed "$1-a" "$1-b" "$3"
+}
+
 # Pixels of screenshot $1 within area $2 ("WxH+X+Y") where the -fx condition $3 holds.
 pixels_where() {
   convert "$work/$1.png" -crop "$2" +repage -fx "($3)?1:0" -format '%[fx:int(mean*w*h+0.5)]' info:

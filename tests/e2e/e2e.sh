@@ -1,10 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end checks of the real program in a real X window (Xvfb, software OpenGL),
 # driven by real X key and mouse events:
-#   scene      the caption, the drawn scene and its status line; the pointer turns the
-#              camera, and at no row does it look from under the ground
-#   drive      Space and W: the status line changes and the chase camera follows the tank;
-#              then a flood of 10,000 seeded key and mouse events, and Escape: exit 0
+#   scene      the drawn scene and its status line; the pointer turns the camera; then a
+#              flood of 10,000 seeded key and mouse events, and Escape: exit 0. (The caption's
+#              form and the camera above the ground, the unit tests check.)
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
 #              first gear the note rises, a shift up drops it with a clunk; louder with the
 #              throttle; silent again once paused; no OpenAL error, everything closed.
@@ -13,12 +12,11 @@
 #   pad        a stand-in game pad (pad_standin.cpp, preloaded): Start unpauses, the left
 #              stick turns the tank on the spot, back in its dead zone it lets go, and the
 #              pad unplugged (its device node gone) lets go too
-#   nodisplay  no display: exit 1 at once, saying why
-#   badinput   no media: every file of media/ named; then every asset in turn cut to half,
-#              replaced by garbage, made unreadable, replaced by a directory, and replaced
-#              by the worst of its format in the regression corpus (a JPEG 30000 px wide, a
-#              3DS material name without its end, a run-length BMP): exit 1 naming that
-#              file, never a crash or a hang
+#   badinput   no media: every file of media/ named; then every asset in turn cut to half and
+#              replaced by a directory: exit 1 naming that file, never a crash or a hang. (The
+#              unit tests and the regression corpus take each format's other damage, garbage
+#              and the worst known files, through the same loading path; a file that cannot
+#              be opened takes the directory's way.)
 # Usage: e2e.sh <case> <path to bin/ferrox>; FERROX_LISTEN, the path to ferrox_listen (sound)
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
@@ -34,38 +32,18 @@ case "$label" in
     start_display
     start_game
     sleep 2
-    caption=$(xdotool getwindowname "$window")
-    [[ "$caption" =~ ^Ferrox\ \|\ \(.*OpenGL.*\)\ \(fps:\ [0-9]+\)$ ]] || fail "caption '$caption'"
     shot scene
     # The sand, bottom left beside the tank: textured, it shows hundreds of colours.
     colours=$(convert "$work/scene.png" -crop 300x150+0+600 +repage -format %k info:)
     white=$(pixels_where scene "$kStatusArea" 'min(r,min(g,b))>0.96')
     [ "$colours" -ge 100 ] && [ "$white" -ge 150 ] ||
       fail "$colours colours on the ground, $white white pixels in the status line"
-    # The pointer turns the camera; at rows that would take it under the ground the bottom of
-    # the view must be sand (red well above blue), at least 90 %, not sky or the sky box's
-    # floor from below.
-    for row in 0 250 600; do
-      act "row$row" mousemove 512 "$row" sleep 1
-      sand=$(pixels_where "row$row" 1024x60+0+708 'r-b>0.2')
-      [ "$sand" -ge 55296 ] || fail "row $row: only $sand sand pixels at the bottom of the view"
-    done
-    view=$(pixels_changed row0 row250)
+    # The pointer turns the camera.
+    act row0 mousemove 512 0 sleep 1
+    act row600 mousemove 512 600 sleep 1
+    view=$(pixels_changed row0 row600)
     [ "$view" -ge 20000 ] || fail "the view hardly turned with the pointer ($view pixels)"
-    echo "caption: $caption; ground colours: $colours, white status pixels: $white"
-    ;;
-
-  drive)
-    start_display
-    start_game
-    # A low camera, so that the horizon and the cubes show the drive; from high above only
-    # the faint sand would move.
-    act paused mousemove 512 24 sleep 2
-    act driven key space keydown w sleep 3 keyup w
-    status=$(pixels_changed paused driven "$kStatusArea")
-    view=$(pixels_changed paused driven 1024x700+0+60)
-    [ "$status" -gt 0 ] && [ "$view" -ge 20000 ] ||
-      fail "$status pixels of the status line and $view of the view changed"
+    echo "ground colours: $colours, white status pixels: $white"
     # Then a seeded flood: key downs and ups of every table key, and mouse moves anywhere.
     LC_ALL=C awk -v keys="${kTableKeys[*]}" 'BEGIN {
       srand(6); count = split(keys, key, " ")
@@ -107,9 +85,8 @@ case "$label" in
     launch ALSOFT_CONF=/dev/null ALSOFT_DRIVERS=none ./ferrox
     await_window
     expect_exit 5000 xdotool sleep 1 key space sleep 1 key Escape
-    grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err" >"$work/rest.err" || true
-    [ "$(cat "$work/rest.err")" = "ferrox: no audio device, playing silently" ] ||
-      fail "without a device, stderr is not the one line: $(cat "$work/rest.err")"
+    [ "$(grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err")" = \
+      "ferrox: no audio device, playing silently" ] || fail "without a device, not that one line"
     ;;
 
   pad)
@@ -128,58 +105,28 @@ case "$label" in
     # A button's press: the engine posts the pad's state once a run, so it outlasts a frame.
     tap() { event 1 1 "$1" && sleep 0.3 && event 0 1 "$1" && sleep 0.3; }
     stick() { event "$1" 2 0; }  # the left stick's x: -32767 fully left
-    # Still: two screenshots, $2 s and half a second after the command $3...; the pixels
-    # of the view that changed between them in $moved.
-    watch_still() {
-      "${@:3}"
-      act "$1-a" sleep "$2"
-      act "$1-b" sleep 0.5
-      moved=$(pixels_changed "$1-a" "$1-b" "$kViewArea")
-    }
-    # Turning: the stick held left turns the tank on the spot, and the chase camera with it,
-    # away from the view of screenshot $1 (the tank at rest); the pixels changed in $moved.
-    watch_turn() {
-      stick -32767
-      act "$1-turned" sleep 1.5
-      moved=$(pixels_changed "$1" "$1-turned" "$kViewArea")
-    }
     # The camera low behind the tank: the sky's clouds swing by as the tank turns; from
     # higher up mostly the sand would, which changes little.
     act paused mousemove 360 8 sleep 1
     tap 7  # Start
     act started sleep 0.5
     banner=$(pixels_changed paused started "$kBannerArea")
-    [ "$banner" -ge 2000 ] || fail "Start did not take the pause banner away ($banner pixels)"
     # Y resets the tank to its start heading, in neutral, where it turns fastest; then the
-    # stick held left must turn it.
-    reset_and_turn() {
-      tap 3
-      act "$1" sleep 1.5
-      watch_turn "$1"
-      [ "$moved" -ge 20000 ] || fail "the stick held left ($1) hardly turned the view ($moved pixels)"
-    }
-    reset_and_turn reset
-    turned=$moved
-    watch_still rest 1.5 stick 6000  # back inside the dead zone
-    rest=$moved
-    [ "$moved" -le 2000 ] || fail "the tank still turns with the stick at rest ($moved pixels)"
-    reset_and_turn again
-    again=$moved
-    # Unplugged: the node goes; the program looks at it once a second.
-    watch_still unplugged 2 rm "$work/js0"
-    [ "$moved" -le 2000 ] || fail "the tank still turns with the pad unplugged ($moved pixels)"
+    # stick held left turns it; back inside the dead zone, or unplugged (the node gone: the
+    # program looks at it once a second), it lets go.
+    tap 3 && stick -32767
+    turned=$(motion turned 1.5 "$kViewArea")
+    stick 6000
+    rest=$(motion rest 1.5 "$kViewArea")
+    tap 3 && stick -32767
+    again=$(motion again 1.5 "$kViewArea")
+    rm "$work/js0"
+    unplugged=$(motion unplugged 2 "$kViewArea")
     echo "pixels changed: Start, the banner $banner; the stick left $turned, at rest $rest," \
-      "left again $again, unplugged $moved"
+      "left again $again, unplugged $unplugged"
+    [ "$banner" -ge 2000 ] && [ "$turned" -ge 20000 ] && [ "$rest" -le 2000 ] &&
+      [ "$again" -ge 20000 ] && [ "$unplugged" -le 2000 ] || fail "the pad's stick, see above"
     expect_exit 5000 xdotool key Escape
-    ;;
-
-  nodisplay)
-    start=$(date +%s%N)
-    run_bare game
-    elapsed_ms=$((($(date +%s%N) - start) / 1000000))
-    [ "$code" = 1 ] && [ "$elapsed_ms" -le 1000 ] || fail "exit code $code in $elapsed_ms ms"
-    grep -q "could not open the window: DISPLAY is not set" "$work/game.err" || fail "not why"
-    echo "exit 1 in $elapsed_ms ms: $(cat "$work/game.err")"
     ;;
 
   badinput)
@@ -187,9 +134,9 @@ case "$label" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    play() {  # [runner...]: the copy in the tree, its exit code into $code
+    play() {  # the copy in the tree, its exit code into $code
       code=0
-      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 "$@" ./ferrox \
+      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
         >"$work/game.out" 2>"$work/game.err") || code=$?
     }
     # With no media, the program exits 1 naming every file of media/, and only those.
@@ -198,38 +145,21 @@ case "$label" in
     [ "$code" = 1 ] && [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
       fail "exit code $code without media, naming: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"
-    corpus=$(readlink -f "$(dirname "$0")/../corpus")
-    declare -A worst=([jpg]=jpeg/wide-30000.jpg [3ds]=3ds/unterminated-material-name.3ds
-      [bmp]=bmp/rle8-24bpp.bmp)
-    # As root, permissions do not stop reading: the unreadable runs drop to nobody.
-    nobody=()
-    if [ "$(id -u)" = 0 ]; then
-      nobody=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-      chmod 755 "$work" && chmod -R a+rX "$tree"
-    fi
-    runs=0
     for asset in "${assets[@]}"; do
       path="$tree/media/$asset"
-      for kind in half garbage unreadable directory worst; do
-        runner=()
-        size=$(stat -c %s "$path")
+      for kind in half directory; do
         case "$kind" in
-          half) truncate -s $((size / 2)) "$path" ;;
-          garbage)  # seeded: the same bytes every run
-            LC_ALL=C awk -v n="$size" 'BEGIN { srand(7); for (i = 0; i < n; i++) printf "%c", int(rand() * 256) }' >"$path" ;;
-          unreadable) chmod 000 "$path" && runner=("${nobody[@]}") ;;
+          half) truncate -s $(($(stat -c %s "$path") / 2)) "$path" ;;
           directory) rm "$path" && mkdir "$path" ;;
-          worst) cp "$corpus/${worst[${asset##*.}]}" "$path" ;;
         esac
-        play "${runner[@]}"
+        play
         [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
           [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
           fail "$asset $kind: exit code $code (124: it ran), or not that file alone named"
-        rm -rf "$path" && cp "$bindir/../media/$asset" "$path" && chmod a+r "$path"
-        runs=$((runs + 1))
+        rm -rf "$path" && cp "$bindir/../media/$asset" "$path"
       done
     done
-    echo "$runs damaged-asset runs: each exit 1 naming only the damaged file"
+    echo "$((${#assets[@]} * 2)) damaged-asset runs: each exit 1 naming only the damaged file"
     ;;
 
   *) fail "unknown check" ;;

@@ -13,7 +13,6 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -29,19 +28,21 @@ F real(const char* name) {
   return reinterpret_cast<F>(dlsym(RTLD_NEXT, name));
 }
 
-// For a joystick node: true, and in `out` the stand-in's path or "" where there is none.
-bool redirect(const char* path, char (&out)[4096]) {
+// The path to open in place of `path`: itself, or for a joystick node the stand-in's, in
+// `out`; the other joystick nodes are in a folder that does not exist.
+const char* redirect(const char* path, char (&out)[4096]) {
   const char* dir = std::getenv("FERROX_PAD_DIR");
-  if (dir == nullptr || path == nullptr) return false;
   unsigned number = 0;
   char rest = 0;
-  out[0] = '\0';
-  if (std::sscanf(path, "/dev/input/js%u%c", &number, &rest) == 1) {
+  if (dir == nullptr || path == nullptr) return path;
+  if (std::sscanf(path, "/dev/input/js%u%c", &number, &rest) == 1)
     std::snprintf(out, sizeof out, "%s/js%u", dir, number);
-    return true;
-  }
-  return std::sscanf(path, "/dev/js%u%c", &number, &rest) == 1 ||
-         std::sscanf(path, "/dev/joy%u%c", &number, &rest) == 1;
+  else if (std::sscanf(path, "/dev/js%u%c", &number, &rest) == 1 ||
+           std::sscanf(path, "/dev/joy%u%c", &number, &rest) == 1)
+    std::snprintf(out, sizeof out, "%s/none/js%u", dir, number);
+  else
+    return path;
+  return out;
 }
 
 }  // namespace
@@ -57,11 +58,7 @@ int open(const char* path, int flags, ...) {
   using Open = int (*)(const char*, int, ...);
   static const Open realOpen = real<Open>("open");
   char node[4096];
-  if (!redirect(path, node)) return realOpen(path, flags, mode);
-  if (node[0] == '\0') {
-    errno = ENOENT;
-    return -1;
-  }
+  if (redirect(path, node) == path) return realOpen(path, flags, mode);
   // Non-blocking, or opening the FIFO would wait for its writer.
   const int fd = realOpen(node, flags | O_NONBLOCK, mode);
   if (fd >= 0 && fd < kMaxFd) standIn[fd] = true;
@@ -72,12 +69,7 @@ int stat(const char* path, struct stat* status) noexcept {
   using Stat = int (*)(const char*, struct stat*);
   static const Stat realStat = real<Stat>("stat");
   char node[4096];
-  if (!redirect(path, node)) return realStat(path, status);
-  if (node[0] == '\0') {
-    errno = ENOENT;
-    return -1;
-  }
-  return realStat(node, status);
+  return realStat(redirect(path, node), status);
 }
 
 int close(int fd) {
@@ -104,11 +96,7 @@ int ioctl(int fd, unsigned long request, ...) noexcept {
   } else if (request == JSIOCGVERSION) {
     *static_cast<unsigned*>(arg) = JS_VERSION;
   } else if (_IOC_TYPE(request) == 'j' && _IOC_NR(request) == _IOC_NR(JSIOCGNAME(0))) {
-    const unsigned long size = _IOC_SIZE(request);
-    if (size == 0) return 0;
-    std::strncpy(static_cast<char*>(arg), kName, size - 1);
-    static_cast<char*>(arg)[size - 1] = '\0';
-    return static_cast<int>(std::strlen(static_cast<char*>(arg)));
+    return std::snprintf(static_cast<char*>(arg), _IOC_SIZE(request), "%s", kName);
   } else {
     errno = ENOTTY;
     return -1;

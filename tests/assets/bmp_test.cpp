@@ -70,8 +70,8 @@ TEST(Bmp, RowsLandTopDownWhateverTheirPadding) {
   }
 }
 
-// One case of each reason for a refusal, each bound's just past it; the corpus replay
-// (tests/corpus/bmp) adds the damaged and hostile files.
+// The reasons the corpus replay (tests/corpus/bmp) does not show, and the bounds just past
+// them; the replay adds the compressed, paletted, top-down, damaged and hostile files.
 TEST(Bmp, RefusesWhatItDoesNotReadWithAReason) {
   const Bytes good = bmp(4, 4, 32);
   auto with = [&](std::size_t at, std::uint32_t value, int size = 4) {
@@ -80,18 +80,11 @@ TEST(Bmp, RefusesWhatItDoesNotReadWithAReason) {
     return b;
   };
   const std::pair<Bytes, std::string> refused[] = {
-      {Bytes(good.begin(), good.begin() + 53), "not a BMP file"},
       {with(0, 0x4d42 + 1, 2), "not a BMP file"},
-      {with(30, 1), "compressed; only plain pixels are read"},
-      {with(28, 16, 2), "not 24 or 32 bits a pixel"},
-      {with(22, static_cast<std::uint32_t>(-4)),
-       "top-down or empty; only bottom-up images are read"},
-      {with(14, 12), "an unsupported header"},
       {with(18, 0), "empty, or larger than the largest font"},
       // Each side may be long, but not the two together.
       {bmp(1, static_cast<int>(assets::kMaxFontPixels) + 1, 24),
        "empty, or larger than the largest font"},
-      {with(10, 53), "the pixels' offset is inside the headers or past the end"},
       {Bytes(good.begin(), good.end() - 1), "pixel rows are missing"},
   };
   for (const auto& [bytes, reason] : refused) {

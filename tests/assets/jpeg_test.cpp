@@ -94,8 +94,8 @@ TEST_F(EngineJpeg, ShippedTexturesCorpusCasesAndEncodingsDecodeToTheEnginesPixel
 }
 
 // --- Bounds and refusals: each with its reason, and what is just within a bound accepted.
-// The corpus replay (tests/corpus/jpeg) checks the sides, the area, the scans, arithmetic
-// coding and CMYK, each just within and just beyond where there is a bound.
+// The corpus replay (tests/corpus/jpeg) checks the sides, the area, the scans and arithmetic
+// coding, each just within and just beyond where there is a bound.
 
 // Scans at the largest area, one component each, as many as the budget of block decodes
 // allows and `over` more: with every block's data, or with a restart before every block and
@@ -129,6 +129,8 @@ TEST(JpegBounds, EachIsRefusedWithItsReason) {
   const Bytes fullest = forge::withComments(small, assets::kMaxJpegBytes - small.size());
   Bytes longer = fullest;
   longer.resize(assets::kMaxJpegBytes + 1, 0);  // bytes after the end, never read
+  forge::Encoding cmyk;
+  cmyk.components = 4;
   using forge::Flood;
   const struct {
     const char* what;
@@ -143,6 +145,7 @@ TEST(JpegBounds, EachIsRefusedWithItsReason) {
        "more work than allowed"},
       {"an interleaved scan", budgetFlood(Flood::kRestarts, true, 0),
        budgetFlood(Flood::kRestarts, true, 1), "more work than allowed"},
+      {"CMYK", {}, forge::encode(cmyk), "CMYK"},  // libjpeg refuses it too, less plainly
       {"a marker past the end", {}, lyingComment(), "runs past the end"},
   };
   for (const auto& bound : bounds) {

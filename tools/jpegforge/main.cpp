@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 
 #include "assets/jpeg.h"
 #include "forge/jpeg_forge.h"
@@ -58,13 +59,25 @@ std::vector<forge::Case> corpus() {
   cases.push_back({"progressive-33-scans.jpg",
                    forge::withLastScanRepeated(forge::encode(e), assets::kMaxJpegScans + 1),
                    false});
+  cases.push_back({"accept-progressive-32-scans.jpg",
+                   forge::withLastScanRepeated(forge::encode(e), assets::kMaxJpegScans), true});
   e.progressive = false;
+  e.arithmetic = true;
+  cases.push_back({"arithmetic.jpg", forge::encode(e), false});
+  e.arithmetic = false;
   e.components = 4;
   cases.push_back({"cmyk.jpg", forge::encode(e), false});
   e.components = 3;
-  e.width = assets::kMaxJpegSide + 1;
-  e.height = 8;
-  cases.push_back({"wide-2049.jpg", forge::encode(e), false});
+  // Each side just within its bound and just beyond, the other side small.
+  for (const unsigned side : {assets::kMaxJpegSide, assets::kMaxJpegSide + 1}) {
+    const bool within = side <= assets::kMaxJpegSide;
+    const std::string n = std::to_string(side);
+    e.width = side;
+    e.height = 8;
+    cases.push_back({(within ? "accept-wide-" : "wide-") + n + ".jpg", forge::encode(e), within});
+    std::swap(e.width, e.height);
+    cases.push_back({(within ? "accept-tall-" : "tall-") + n + ".jpg", forge::encode(e), within});
+  }
   e.quality = 25;
   e.width = e.height = 1024;
   e.height += 1;

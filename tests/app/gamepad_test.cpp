@@ -106,7 +106,7 @@ TEST(Gamepad, KeyboardAndPadHoldACommandUntilBothLetGo) {
 }
 
 // A pad that falls silent (the engine no longer polls it) or whose device node goes lets go
-// of what it held; a pad gone stays gone.
+// of what it held; a pad gone stays gone. While the window is out of use a pad holds nothing.
 TEST(Gamepad, HoldsLetGoWhenThePadGoes) {
   DrivenScene s;
   Tank& t = *s.tank;
@@ -116,6 +116,11 @@ TEST(Gamepad, HoldsLetGoWhenThePadGoes) {
   s.device->getTimer()->setTime(ms += gamepad::kSilence);
   s.receiver.expirePads();
   EXPECT_FALSE(t.accelerating) << "silent";
+  EXPECT_TRUE(s.receiver.attend(true, false));
+  EXPECT_FALSE(s.receiver.attend(false, false));
+  post(s, ms += kRun, forward);
+  EXPECT_FALSE(t.accelerating) << "out of use, the stick pushed";
+  EXPECT_TRUE(s.receiver.attend(true, false));
 
   char node[] = "/tmp/ferrox-pad-XXXXXX";  // stands in for /dev/input/jsN
   const int fd = mkstemp(node);

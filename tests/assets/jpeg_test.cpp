@@ -1,6 +1,6 @@
 // Our JPEG decoder: the engine's pixels for every file both accept, and a refusal with its
-// reason for each bound and each kind of damage. The engine's own JPEG loader appears only
-// here, as the reference.
+// reason for each bound the corpus replay cannot hold. The engine's own JPEG loader appears
+// only here, as the reference.
 #include "assets/jpeg.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
 // Our 3DS decoder: the shipped meshes exactly as the engine's own loader makes them and as
 // the rig needs them, then the layouts no shipped file has, what each role may hold and cost
 // to draw (mesh_fit), and the refusals.
-// The corpus replay (tests/corpus/3ds) adds the damaged files and the layouts that broke the
-// engine's loader; here each refusal is checked for its reason.
+// The corpus replay (tests/corpus/3ds) adds the damaged files, the layouts that broke the
+// engine's loader and the bounds that hold for every role; here the rest, each refusal with
+// its reason.
 #include "assets/mesh3ds.h"
 
 #include <gtest/gtest.h>

@@ -306,8 +306,9 @@ TEST(Mesh3dsRoles, TheGroundLiesFlatAndThinlyLayered) {
   EXPECT_TRUE(refused(flat(spans), MeshRole::Ground, overlap));
 }
 
-// --- The bounds left: the wheel's vertices, which other roles may have more of, and the
-// file's size, too large a file for the corpus. The corpus replay checks the role-free bounds
+// --- The bounds left: the wheel's vertices, which other roles may have more of, the file's
+// size, too large a file for the corpus, and a group's face just past the face list, which a
+// later check refuses too when this one fails. The corpus replay checks the role-free bounds
 // and refusals, each just within and just beyond.
 
 w::Bytes withVertices(std::size_t count) {
@@ -317,7 +318,7 @@ w::Bytes withVertices(std::size_t count) {
   return w::file({w::greyMaterial("m", 1), w::object("o", mesh)});
 }
 
-TEST(Mesh3dsBounds, VerticesThreeATriangleAndTheFilesSize) {
+TEST(Mesh3dsBounds, VerticesThreeATriangleTheFilesSizeAndAGroupsFaces) {
   const std::size_t most = 3 * assets::limitsOf(MeshRole::Wheel).maxTriangles;
   EXPECT_NE(decode(withVertices(most), MeshRole::Wheel), nullptr);
   EXPECT_TRUE(refused(withVertices(most + 1), MeshRole::Wheel,
@@ -325,6 +326,8 @@ TEST(Mesh3dsBounds, VerticesThreeATriangleAndTheFilesSize) {
   w::Bytes padding;
   while (padding.size() < (4u << 20)) padding += w::chunk(0x3D3E, w::u32(3));
   EXPECT_TRUE(refused(w::file({padding}), MeshRole::Ground, "larger than"));
+  EXPECT_TRUE(refused(w::file({w::greyMaterial("m", 1), w::object("o", threeFaces({{"m", {3}}}))}),
+                      MeshRole::Hull, "a material face beyond the face list"));
 }
 
 }  // namespace

@@ -16,11 +16,13 @@ namespace {
 
 using support::DrivenScene;
 
-TEST(Texts, StatusIsFormattedAndTheCaptionCutToItsBuffer) {
+TEST(Texts, StatusAndCaptionAreFormattedAndTheCaptionCutToItsBuffer) {
   wchar_t status[kStatusLength];
   formatStatus(status, -2, -9.2583, 999);
   EXPECT_STREQ(status, L"Gear: -2 | Speed: -33.33 km/h | FPS: 999");
   wchar_t caption[kCaptionLength];
+  formatCaption(caption, L"OpenGL 2.1", 60);
+  EXPECT_STREQ(caption, L"Ferrox | (OpenGL 2.1) (fps: 60)");
   formatCaption(caption, std::wstring(3000, L'x').c_str(), 60);
   EXPECT_EQ(std::wcslen(caption), kCaptionLength - 1);
 }

@@ -58,6 +58,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   static constexpr int kHeldCommands = 9;  // W S A D J L I K V
 
  private:
+  // Whether held command `command` is held: its key down, or a pad holding it.
+  bool holds(int command) const;
   void holdCommands();
   void aimCamera();
 

@@ -142,7 +142,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   for (int i = 0; i < kHeldCommands; ++i) {
     const auto& row = kHeldKeys[i];
     if (row.key != key.Key) continue;
-    held_[i] = key.PressedDown || (pads_.held() & row.pad) != 0;
+    held_[i] = holds(i);
     (tank->*row.command)(held_[i]);
     return true;
   }
@@ -182,14 +182,18 @@ void MyEventReceiver::expirePads() {
   if (pads_.lapse(now()) && tank != nullptr) holdCommands();
 }
 
+bool MyEventReceiver::holds(int command) const {
+  const auto& row = kHeldKeys[command];
+  return down_[row.key] || (pads_.held() & row.pad) != 0;
+}
+
 // Tells the tank each held command whose keys and pads together now hold it otherwise.
 void MyEventReceiver::holdCommands() {
   for (int i = 0; i < kHeldCommands; ++i) {
-    const auto& row = kHeldKeys[i];
-    const bool on = down_[row.key] || (pads_.held() & row.pad) != 0;
+    const bool on = holds(i);
     if (on == held_[i]) continue;
     held_[i] = on;
-    (tank->*row.command)(on);
+    (tank->*kHeldKeys[i].command)(on);
   }
 }
 

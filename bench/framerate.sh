@@ -1,18 +1,17 @@
 #!/usr/bin/env bash
-# Frame rate of the program against a bare Irrlicht loop drawing the same scene, in one
-# Xvfb with Mesa's software OpenGL. The bare loop is the viewer with --chase: the program's
-# own start-up (assets loaded in its order, its tank, its world, its window and camera),
-# then the program's own frame without the simulation step and without the status line;
-# with --text 1 it draws the status line too,
-# which isolates the simulation's cost: llvmpipe draws a frame that ends in a 2D draw
-# faster than one that does not, so the text alone moves the rate. Frames are counted from
-# outside by a preloaded glXSwapBuffers wrapper, alike for all; the program's tank is
-# unpaused, so it simulates every frame, and sounds: OpenAL Soft's wave writer into
-# /dev/null stands in for a sound card, so that its mixing counts as a device's would. The three run in turn for several rounds, each
-# for the same time after the same warm-up. Each process draws the scene's parts in an
-# order of its own (the engine sorts them by texture address), and the machine may be
-# shared: the rates are means over the rounds, and the ratios, taken within each round,
-# are means over the rounds with 95 % intervals.
+# Frame rate of the program against a bare Irrlicht loop drawing the same scene, in one Xvfb
+# with Mesa's software OpenGL. The bare loop is the viewer with --chase: the program's own
+# start-up (assets loaded in its order, its tank, its world, its window and camera), then the
+# program's own frame without the simulation step and without the status line; with --text 1 it
+# draws the status line too, which isolates the simulation's cost: llvmpipe draws a frame that
+# ends in a 2D draw faster than one that does not, so the text alone moves the rate. Frames are
+# counted from outside by a preloaded glXSwapBuffers wrapper, alike for all; the program's tank
+# is unpaused, so it simulates every frame, and sounds: OpenAL Soft's wave writer into
+# /dev/null stands in for a sound card, so that its mixing counts as a device's would. The
+# three run in turn for several rounds, each for the same time after the same warm-up. Each
+# process draws the scene's parts in an order of its own (the engine sorts them by texture
+# address), and the machine may be shared: the rates are means over the rounds, and the ratios,
+# taken within each round, are means over the rounds with 95 % intervals.
 # Prints the rates, the ratios, the time from launch to the first frame (the best of the
 # rounds: other load only delays it) and the peak resident memory of each.
 # Usage: framerate.sh <bin/ferrox> <bin/ferrox_viewer> <libferrox_frame_counter.so>

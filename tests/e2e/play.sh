@@ -2,9 +2,9 @@
 # End-to-end checks of how the program meets a player and the desktop, in a real X window
 # (Xvfb, software OpenGL), some of them under a window manager (openbox):
 #   cli      without a display: exit 1 at once, saying why; --help, --version and an unknown
-#            option, without a window; the engine's log on
-#            stderr, one "ferrox: " line a message: its warnings by default, all of it with
-#            --verbose; --windowed does not try the full screen; the manual names the options
+#            option, without a window; the engine's log on stderr, one "ferrox: " line a
+#            message: its warnings by default, all of it with --verbose; --windowed does not
+#            try the full screen; the manual names the options
 #   keys     the pause banner, F1's panel and the neutral hint on screen; Q and F1 held
 #            through the window system's autorepeat act once
 #   closed   SIGINT, SIGTERM and SIGHUP: exit 0 within a second; the window killed, destroyed

@@ -1,8 +1,8 @@
 // The chase camera as the cursor turns it: on a settled tank every cursor row is its pitch,
-// folding back short of the horizon; and through jumps on every wheel,
-// while driving and turning, for every cursor row, it stays above the ground plane, leaving
-// the cursor's pitch only where that pitch would take it lower, and then only as far as it
-// must, or lifted where no pitch reaches.
+// folding back short of the horizon; and through jumps on every wheel, while driving and
+// turning, for every cursor row, it stays above the ground plane, leaving the cursor's pitch
+// only where that pitch would take it lower, and then only as far as it must, or lifted where
+// no pitch reaches.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -59,9 +59,9 @@ TEST(SoundMix, FollowsTheDriveAndIsSilentPaused) {
 }
 
 // The loops join without a click: the step across the seam is no steeper than the loop's
-// steeper steps. The note repeats at its nominal pitch, to which the
-// mixer's pitches are relative: of the lags from 0.6 to 1.8 of its period, the note correlates
-// best with itself, round the seam, at that period.
+// steeper steps. The note repeats at its nominal pitch, to which the mixer's pitches are
+// relative: of the lags from 0.6 to 1.8 of its period, the note correlates best with itself,
+// round the seam, at that period.
 TEST(SoundSynth, LoopsJoinSmoothlyAndTheNoteHasItsNominalPitch) {
   constexpr double kSeamSteps = 2.5;  // the seam's step against the loop's rms step, at most
   const std::vector<std::int16_t> note = sound::engineNote();

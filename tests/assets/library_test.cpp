@@ -1,5 +1,5 @@
 // The assets as the program loads them: each file it cannot read or refuses is named, and the
-// rest still reaches the engine. Media_test checks them found in the engine's caches.
+// rest still reaches the engine's caches.
 #include "assets/library.h"
 
 #include <gtest/gtest.h>

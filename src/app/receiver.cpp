@@ -190,10 +190,11 @@ bool MyEventReceiver::holds(int command) const {
 // Tells the tank each held command whose keys and pads together now hold it otherwise.
 void MyEventReceiver::holdCommands() {
   for (int i = 0; i < kHeldCommands; ++i) {
+    const auto& row = kHeldKeys[i];
     const bool on = holds(i);
     if (on == held_[i]) continue;
     held_[i] = on;
-    (tank->*kHeldKeys[i].command)(on);
+    (tank->*row.command)(on);
   }
 }
 

@@ -8,6 +8,10 @@
 #include "app/gamepad.h"
 
 class Tank;
+namespace replay {
+class Player;
+class Recorder;
+}  // namespace replay
 
 // The program's globals: set once at start-up, read by the event receiver.
 extern irr::IrrlichtDevice* device;
@@ -51,6 +55,12 @@ class MyEventReceiver : public irr::IEventReceiver {
   // turns the camera there at once, whether or not the window system reports the move.
   void placeCursor(irr::gui::ICursorControl* cursor);
 
+  // From now on every command that reaches the tank is written to `recorder` too.
+  void record(replay::Recorder* recorder) { recorder_ = recorder; }
+  // A replay in the window: the player's commands no longer reach the tank, but Space
+  // pauses the playback, and once the player swings the camera it is the player's.
+  void replay(replay::Player* player) { player_ = player; }
+
   bool keysShown() const { return keysShown_; }  // F1's panel of the keys
   bool muted() const { return muted_; }          // M's sound off
   void mute(bool muted) { muted_ = muted; }
@@ -81,4 +91,6 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;
   bool inUse_ = true;
+  replay::Recorder* recorder_ = nullptr;
+  replay::Player* player_ = nullptr;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // What the command line asks of the program.
@@ -11,6 +12,12 @@ struct Options {
   bool mute = false;       // start without sound; M turns it on
   bool understood = true;  // every argument is an option of ours
   std::string unknown;     // the first argument that is not, when one is not
+  bool seedGiven = false;  // --seed N: the jump's generator starts from N ...
+  std::uint32_t seed = 0;  // ... instead of from the time
+  std::string record;      // --record FILE: the drive is recorded there; empty for none
+  std::string replay;      // --replay FILE: the recorded drive plays; empty for none
+  bool headless = false;   // with --replay: no window, as fast as it goes
+  std::string mistake;     // why options that are ours do not go as given; empty when they do
 };
 
 // Reads the arguments after the program's name.

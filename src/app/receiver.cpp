@@ -4,6 +4,8 @@
 #include <string>
 
 #include "app/main.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 #include "sim/Tank.h"
 
 irr::IrrlichtDevice* device = nullptr;
@@ -137,7 +139,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     return true;
   }
   if (key.Key == irr::KEY_KEY_M) {
-    if (key.PressedDown && !repeat) muted_ = !muted_;
+    if (key.PressedDown && !repeat && player_ == nullptr) muted_ = !muted_;
     return true;
   }
   for (int i = 0; i < kHeldCommands; ++i) {
@@ -197,16 +199,34 @@ void MyEventReceiver::holdCommands() {
 // Every command reaches the tank through these two.
 void MyEventReceiver::hold(int command, bool on) {
   held_[command] = on;
+  if (player_ != nullptr) return;  // the recording drives
   (tank->*kHeldKeys[command].command)(on);
+  if (recorder_ != nullptr) recorder_->hold(replay::heldCode(kHeldKeys[command].command), on);
 }
 
-void MyEventReceiver::press(int command) { (tank->*kPressKeys[command].command)(); }
+void MyEventReceiver::press(int command) {
+  const auto given = kPressKeys[command].command;
+  if (player_ != nullptr) {
+    if (given == &Tank::pause) player_->togglePause();
+    return;
+  }
+  (tank->*given)();
+  if (recorder_ != nullptr) recorder_->press(replay::pressCode(given), tank->jumpWheel);
+}
 
 // The cursor's column turns the camera and its row pitches it, one degree a pixel; the
 // pads' swing adds to both, so that the mouse goes on from where a pad left the camera.
 void MyEventReceiver::aimCamera() {
-  tank->rotateCamera(cameraPitch(cursorY_ + static_cast<double>(padRise_)),
-                     static_cast<float>(cursorX_) + padYaw_);
+  const float pitch = cameraPitch(cursorY_ + static_cast<double>(padRise_));
+  const float yaw = static_cast<float>(cursorX_) + padYaw_;
+  if (player_ != nullptr) {
+    // The window system's report of the cursor's first place is no swing of the player's.
+    if (cursorX_ == kStartColumn && cursorY_ == kStartRow && padYaw_ == 0.0f && padRise_ == 0.0f)
+      return;
+    player_->takeCamera();
+  }
+  tank->rotateCamera(pitch, yaw);
+  if (recorder_ != nullptr) recorder_->camera(pitch, yaw);
 }
 
 void MyEventReceiver::placeCursor(irr::gui::ICursorControl* cursor) {

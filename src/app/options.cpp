@@ -58,12 +58,10 @@ Options parseOptions(int argc, const char* const* argv) {
                         std::strcmp(argv[i], "--replay") == 0;
     if (valued) {
       const char* name = argv[i];
-      if (i + 1 >= argc || *argv[i + 1] == '\0') {
+      const char* value = i + 1 < argc ? argv[++i] : "";
+      if (*value == '\0') {
         if (options.mistake.empty()) options.mistake = std::string(name) + " needs a value";
-        continue;
-      }
-      const char* value = argv[++i];
-      if (std::strcmp(name, "--record") == 0) {
+      } else if (std::strcmp(name, "--record") == 0) {
         options.record = value;
       } else if (std::strcmp(name, "--replay") == 0) {
         options.replay = value;

@@ -102,7 +102,7 @@ case "$label" in
     [ "$code" = 0 ] && grep -q '^Usage: ferrox' "$work/help.out" && [ ! -s "$work/help.err" ] ||
       fail "--help: exit code $code, no usage on stdout alone"
     manual="$(dirname "$0")/../../packaging/ferrox.6.in"
-    for option in windowed verbose mute help version; do
+    for option in windowed verbose mute seed record replay headless help version; do
       grep -q -e "--$option" "$work/help.out" && grep -q -F -e "\\-\\-$option" "$manual" ||
         fail "the usage or the manual page does not name --$option"
     done

@@ -35,7 +35,8 @@ void recordDrive(const std::string& path) {
   s.press(irr::KEY_KEY_Q);
   for (int f = 0; f < kDriveFrames; ++f) {
     s.point(f % 1000, 20 + f % 50);
-    if (f % kKeyEvery == 0) s.key(f % (2 * kKeyEvery) == 0 ? irr::KEY_KEY_D : irr::KEY_KEY_A, f % 90 != 0);
+    if (f % kKeyEvery == 0)
+      s.key(f % (2 * kKeyEvery) == 0 ? irr::KEY_KEY_D : irr::KEY_KEY_A, f % 90 != 0);
     if (f % kJumpEvery == 0) s.press(irr::KEY_KEY_C);
     s.key(irr::KEY_KEY_W, f % 600 < 400);
     s.smgr->drawAll();

@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
   // seed it started from.
   const std::uint32_t seed = !options.replay.empty() ? recorded.seed
                              : options.seedGiven     ? options.seed
-                                                     : static_cast<std::uint32_t>(std::time(nullptr));
+                                                 : static_cast<std::uint32_t>(std::time(nullptr));
   replay::Recorder recorder;
   if (!options.record.empty()) {
     std::string why;

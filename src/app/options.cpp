@@ -68,8 +68,8 @@ Options parseOptions(int argc, const char* const* argv) {
       } else if (readSeed(value, options.seed)) {
         options.seedGiven = true;
       } else if (options.mistake.empty()) {
-        options.mistake = std::string("--seed takes a number from 0 to 4294967295, not '") +
-                          value + "'";
+        options.mistake =
+            std::string("--seed takes a number from 0 to 4294967295, not '") + value + "'";
       }
       continue;
     }

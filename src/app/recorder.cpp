@@ -159,7 +159,8 @@ void Recorder::frame(float step, const Tank& tank) {
   tailLength_ -= runAt_;
   runAt_ = 0;
   if (frames_ >= format::kMaxFrames || seconds_ >= format::kMaxSeconds * kSecondsMargin) {
-    std::fprintf(log_, "ferrox: recording %s ends here: the drive is longer than a recording holds\n",
+    std::fprintf(log_,
+                 "ferrox: recording %s ends here: the drive is longer than a recording holds\n",
                  path_.c_str());
     finish(tank);
   }

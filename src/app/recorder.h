@@ -57,15 +57,15 @@ class Recorder {
   std::string path_;
   unsigned char tail_[kTail] = {};  // the file's bytes from tailAt_ on, not all written yet
   std::size_t tailLength_ = 0;
-  off_t tailAt_ = 0;               // byte of the file where tail_ starts
-  bool runOpen_ = false;           // tail_ ends in a run record that the next frame may extend
-  std::size_t runAt_ = 0;          // its first byte in tail_
-  std::uint32_t runCount_ = 0;     // its frames
-  float runStep_ = 0.0f;           // s, its step
-  bool haveStep_ = false;          // a run was written: a run of the same step may say so
-  bool cameraPending_ = false;     // a swing came in this frame
-  bool cameraWritten_ = false;     // one was written before
-  float pitch_ = 0.0f, yaw_ = 0.0f;              // deg, the frame's last swing
+  off_t tailAt_ = 0;                 // byte of the file where tail_ starts
+  bool runOpen_ = false;             // tail_ ends in a run record that the next frame may extend
+  std::size_t runAt_ = 0;            // its first byte in tail_
+  std::uint32_t runCount_ = 0;       // its frames
+  float runStep_ = 0.0f;             // s, its step
+  bool haveStep_ = false;            // a run was written: a run of the same step may say so
+  bool cameraPending_ = false;       // a swing came in this frame
+  bool cameraWritten_ = false;       // one was written before
+  float pitch_ = 0.0f, yaw_ = 0.0f;  // deg, the frame's last swing
   float writtenPitch_ = 0.0f, writtenYaw_ = 0.0f;  // deg, the last one written
   std::uint32_t frames_ = 0;
   double seconds_ = 0.0;  // s, the steps' sum

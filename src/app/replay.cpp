@@ -13,8 +13,8 @@ namespace replay {
 using assets::replay::Record;
 
 const Held kHeld[assets::replay::kHeldCommands] = {
-    &Tank::accelerate,      &Tank::breaking,        &Tank::turnLeft,
-    &Tank::turnRight,       &Tank::turnTurretLeft,  &Tank::turnTurretRight,
+    &Tank::accelerate,       &Tank::breaking,          &Tank::turnLeft,
+    &Tank::turnRight,        &Tank::turnTurretLeft,    &Tank::turnTurretRight,
     &Tank::elevateTurretUpp, &Tank::elevateTurretDown, &Tank::shoot,
 };
 const Press kPress[assets::replay::kPressCommands] = {
@@ -70,8 +70,8 @@ std::uint64_t digest(const Tank& tank) {
   }
   h.add(tank.angularVelocity);
   h.add(tank.chassisVelocity);
-  for (bool flag : {tank.accelerating, tank.braking, tank.turningRight, tank.turningLeft,
-                    tank.paused})
+  for (bool flag :
+       {tank.accelerating, tank.braking, tank.turningRight, tank.turningLeft, tank.paused})
     h.add(flag);
   h.add(tank.jumpWheel);
   const engine::Engine& e = tank.engine;
@@ -109,8 +109,7 @@ void printState(std::FILE* out, const Tank& tank) {
   std::fprintf(out, "hull: pitch %.9g deg, roll %.9g deg\n", hull.X, hull.Z);
   // The gun's pivot turns negative to raise it.
   std::fprintf(out, "turret: yaw %.9g deg, gun elevation %.9g deg\n",
-               tank.turret.turretNode->getRotation().Y,
-               -tank.turret.canonPivot->getRotation().X);
+               tank.turret.turretNode->getRotation().Y, -tank.turret.canonPivot->getRotation().X);
 }
 
 Player::Player(const char* path, const assets::Bytes& bytes, const assets::replay::File& file,
@@ -126,9 +125,7 @@ Player::Player(const char* path, const assets::Bytes& bytes, const assets::repla
 
 void Player::give(Tank& tank, const Record& record) {
   switch (record.kind) {
-    case Record::Held:
-      (tank.*kHeld[record.code])(record.on);
-      break;
+    case Record::Held: (tank.*kHeld[record.code])(record.on); break;
     case Record::Press:
       (tank.*kPress[record.code])();
       if (record.code == assets::replay::kJump && tank.jumpWheel != record.wheel && !wheelNoted_) {
@@ -141,8 +138,7 @@ void Player::give(Tank& tank, const Record& record) {
     case Record::Camera:
       if (!cameraTaken_) tank.rotateCamera(record.pitch, record.yaw);
       break;
-    case Record::Frames:
-      break;
+    case Record::Frames: break;
   }
 }
 
@@ -204,7 +200,8 @@ void Player::end(Tank& tank) {
 
 bool load(const char* path, assets::Bytes& bytes, assets::replay::File& file, std::string& why) {
   if (!assets::readFile(path, bytes)) {
-    why = std::string("ferrox: ") + path + ": cannot be read (missing, not a regular file, or refused)";
+    why = std::string("ferrox: ") + path +
+          ": cannot be read (missing, not a regular file, or refused)";
     return false;
   }
   const std::string refused = assets::replay::read(bytes, file);

@@ -80,13 +80,13 @@ class Player {
   assets::replay::Cursor cursor_;
   std::FILE* out_;
   std::FILE* log_;
-  float step_ = 0.0f;           // s, of the run being played
-  std::uint32_t runLeft_ = 0;   // frames of it still to play
+  float step_ = 0.0f;          // s, of the run being played
+  std::uint32_t runLeft_ = 0;  // frames of it still to play
   std::uint32_t played_ = 0;
-  double budget_ = 0.0;         // s of playing time not yet spent on frames
+  double budget_ = 0.0;  // s of playing time not yet spent on frames
   bool paused_ = false;
   bool cameraTaken_ = false;
-  bool wheelNoted_ = false;     // a jump drew another wheel than recorded; said once
+  bool wheelNoted_ = false;  // a jump drew another wheel than recorded; said once
   bool done_ = false;
   int verdict_ = 1;
 };

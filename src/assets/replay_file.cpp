@@ -162,8 +162,8 @@ std::string read(const Bytes& bytes, File& file) {
         return at(pos + 1, "the end counts " + std::to_string(u32(p)) + " frames, the runs " +
                                std::to_string(frames));
       if (pos + length != bytes.size())
-        return at(pos + length, std::to_string(bytes.size() - pos - length) +
-                                    " bytes after the end record");
+        return at(pos + length,
+                  std::to_string(bytes.size() - pos - length) + " bytes after the end record");
       file.ended = true;
       file.digest = u64(p + 4);
       file.bodyEnd = pos;  // commands after the last frame still reach the tank
@@ -172,7 +172,8 @@ std::string read(const Bytes& bytes, File& file) {
     if (record.kind == Record::Frames) {
       frames += record.count;
       seconds += static_cast<double>(record.step) * record.count;
-      if (frames > kMaxFrames) return at(pos, "more than " + std::to_string(kMaxFrames) + " frames");
+      if (frames > kMaxFrames)
+        return at(pos, "more than " + std::to_string(kMaxFrames) + " frames");
       if (seconds > kMaxSeconds) return at(pos, "steps longer than 12 hours in all");
       file.frames = static_cast<std::uint32_t>(frames);
       file.seconds = seconds;

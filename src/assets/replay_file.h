@@ -18,17 +18,17 @@ constexpr std::uint16_t kFormat = 1;  // the layout's version, after the magic
 
 // Bounds. A recording past them is refused: together they bound the memory it takes (the
 // whole file) and the time its replay takes, whatever the file claims.
-constexpr std::size_t kMaxBytes = 32u << 20;       // bytes of a whole file
-constexpr std::size_t kMaxVersionLength = 32;      // bytes of the program's version
-constexpr std::uint32_t kMaxFrames = 1u << 24;     // frames of a whole drive
-constexpr double kMaxSeconds = 12.0 * 3600.0;      // s, the sum of a drive's steps
-constexpr float kMaxStep = 1.0f;                   // s, one frame's step; the rate is >= 1/s
-constexpr float kMaxCameraAngle = 1.0e6f;          // deg, either angle of the camera's swing
-constexpr std::uint16_t kMaxRun = 0xffff;          // frames in one run record
+constexpr std::size_t kMaxBytes = 32u << 20;    // bytes of a whole file
+constexpr std::size_t kMaxVersionLength = 32;   // bytes of the program's version
+constexpr std::uint32_t kMaxFrames = 1u << 24;  // frames of a whole drive
+constexpr double kMaxSeconds = 12.0 * 3600.0;   // s, the sum of a drive's steps
+constexpr float kMaxStep = 1.0f;                // s, one frame's step; the rate is >= 1/s
+constexpr float kMaxCameraAngle = 1.0e6f;       // deg, either angle of the camera's swing
+constexpr std::uint16_t kMaxRun = 0xffff;       // frames in one run record
 
 // What the codes of the commands name, in this order; the tank's methods of the same names.
-constexpr int kHeldCommands = 9;  // accelerate breaking turnLeft turnRight turnTurretLeft
-                                  // turnTurretRight elevateTurretUpp elevateTurretDown shoot
+constexpr int kHeldCommands = 9;   // accelerate breaking turnLeft turnRight turnTurretLeft
+                                   // turnTurretRight elevateTurretUpp elevateTurretDown shoot
 constexpr int kPressCommands = 5;  // setGearUp setGearDown pause jump reset
 constexpr int kPause = 2;          // the code of pause
 constexpr int kJump = 3;           // the code of jump, whose record also holds the wheel drawn
@@ -50,12 +50,12 @@ constexpr std::size_t kHeaderFixed = sizeof kMagic + 2 + 1;  // magic, format, v
 // One record as read.
 struct Record {
   enum Kind { Held, Press, Camera, Frames } kind = Frames;
-  int code = 0;        // of the command
-  bool on = false;     // a held command's state
-  int wheel = -1;      // the jump's wheel
-  float pitch = 0.0f;  // deg, the camera's
-  float yaw = 0.0f;    // deg
-  float step = 0.0f;   // s, of each frame of a run
+  int code = 0;             // of the command
+  bool on = false;          // a held command's state
+  int wheel = -1;           // the jump's wheel
+  float pitch = 0.0f;       // deg, the camera's
+  float yaw = 0.0f;         // deg
+  float step = 0.0f;        // s, of each frame of a run
   std::uint32_t count = 0;  // frames of a run
 };
 
@@ -64,13 +64,13 @@ struct File {
   std::uint16_t format = 0;
   std::string version;  // the program's that recorded it
   std::uint32_t seed = 0;
-  std::size_t body = 0;     // byte of the first record
-  std::size_t bodyEnd = 0;  // byte past the last record to play
+  std::size_t body = 0;      // byte of the first record
+  std::size_t bodyEnd = 0;   // byte past the last record to play
   std::uint32_t frames = 0;  // whole frames to play
   double seconds = 0.0;      // s, the sum of their steps
   bool ended = false;        // the end record is there, and with it:
   std::uint64_t digest = 0;  // the final state's, as recorded
-  std::string cut;  // when not ended: where and how the file stops; its whole frames play
+  std::string cut;           // when not ended: where and how the file stops; its whole frames play
 };
 
 // Checks the whole of `bytes` and describes it in `file`. Empty when readable (perhaps cut
@@ -80,7 +80,8 @@ std::string read(const Bytes& bytes, File& file);
 // The records of a checked file, in order; [body, bodyEnd) only.
 class Cursor {
  public:
-  Cursor(const Bytes& bytes, const File& file) : bytes_(bytes), at_(file.body), end_(file.bodyEnd) {}
+  Cursor(const Bytes& bytes, const File& file)
+      : bytes_(bytes), at_(file.body), end_(file.bodyEnd) {}
   // The next record; false past the last.
   bool next(Record& record);
 

@@ -61,8 +61,10 @@ struct RecordedDrive {
     std::mt19937 random(seed);
     for (int f = 0; f < frames; ++f) {
       for (int events = random() % 4; events > 0; --events) {
-        if (random() % 3 == 0) s.point(static_cast<int>(random() % 1024), static_cast<int>(random() % 768));
-        else s.key(kKeys[random() % 14], random() % 2 == 0);
+        if (random() % 3 == 0)
+          s.point(static_cast<int>(random() % 1024), static_cast<int>(random() % 768));
+        else
+          s.key(kKeys[random() % 14], random() % 2 == 0);
       }
       // Never paused for long: the drive is to move.
       if (s.tank->paused && random() % 4 == 0) s.press(irr::KEY_SPACE);
@@ -79,7 +81,9 @@ struct RecordedDrive {
 
 struct Headless {
   explicit Headless(const std::string& path) {
-    log = printed([&](std::FILE* l) { out = printed([&](std::FILE* o) { code = replay::runHeadless(path.c_str(), o, l); }); });
+    log = printed([&](std::FILE* l) {
+      out = printed([&](std::FILE* o) { code = replay::runHeadless(path.c_str(), o, l); });
+    });
   }
   int code = -1;
   std::string out, log;
@@ -148,7 +152,8 @@ TEST(Replay, AnUnreadableRecordingIsNamedInOneLine) {
   const std::string path = scratch("bad");
   const Headless missing(path);
   EXPECT_EQ(missing.code, 2);
-  EXPECT_EQ(missing.log, "ferrox: " + path + ": cannot be read (missing, not a regular file, or refused)\n");
+  EXPECT_EQ(missing.log,
+            "ferrox: " + path + ": cannot be read (missing, not a regular file, or refused)\n");
   support::ReplayBytes b;
   b.u8(0x77);
   std::FILE* f = std::fopen(path.c_str(), "wb");

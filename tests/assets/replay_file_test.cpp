@@ -4,8 +4,8 @@
 
 #include <cmath>
 #include <limits>
-#include <tuple>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -20,7 +20,7 @@ using support::ReplayBytes;
 constexpr float nan = std::numeric_limits<float>::quiet_NaN();
 
 constexpr std::size_t kBody = 8 + 2 + 1 + 5 + 4;  // the header of ReplayBytes()
-constexpr float k60Hz = 1.0f / 60.0f;            // s
+constexpr float k60Hz = 1.0f / 60.0f;             // s
 
 std::string refusal(const assets::Bytes& bytes) {
   File file;
@@ -123,12 +123,11 @@ TEST(ReplayFile, RecordsReadBackAsWrittenUpToTheEnd) {
 TEST(ReplayFile, CutShortPlaysItsWholeFramesAndSaysWhere) {
   ReplayBytes b;
   b.frames(k60Hz, 4).held(0, true).frames(k60Hz, 3).held(1, true);
-  for (const auto& [cut, frames, why] :
-       {std::tuple{std::size_t{0}, 7u, "byte 36: no end record"},
-        {1, 7u, "byte 35: no end record"},
-        {2, 4u, "byte 28: cut short inside a record"},
-        {8, 4u, "byte 28: no end record"},
-        {10, 0u, "byte 20: cut short inside a record"}}) {
+  for (const auto& [cut, frames, why] : {std::tuple{std::size_t{0}, 7u, "byte 36: no end record"},
+                                         {1, 7u, "byte 35: no end record"},
+                                         {2, 4u, "byte 28: cut short inside a record"},
+                                         {8, 4u, "byte 28: no end record"},
+                                         {10, 0u, "byte 20: cut short inside a record"}}) {
     const assets::Bytes bytes(b.bytes.begin(), b.bytes.end() - static_cast<long>(cut));
     File file;
     ASSERT_EQ(assets::replay::read(bytes, file), "") << cut;

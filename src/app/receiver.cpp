@@ -200,8 +200,11 @@ void MyEventReceiver::holdCommands() {
 void MyEventReceiver::hold(int command, bool on) {
   held_[command] = on;
   if (player_ != nullptr) return;  // the recording drives
-  (tank->*kHeldKeys[command].command)(on);
-  if (recorder_ != nullptr) recorder_->hold(replay::heldCode(kHeldKeys[command].command), on);
+  // The row is read once: GCC's sanitizer build, reading it again for the recorder, gives
+  // every held command the first row's.
+  const auto given = kHeldKeys[command].command;
+  (tank->*given)(on);
+  if (recorder_ != nullptr) recorder_->hold(replay::heldCode(given), on);
 }
 
 void MyEventReceiver::press(int command) {

@@ -41,11 +41,11 @@ struct Counter {
   double startAt = 0.0;       // s, monotonic, when counting started
   double startCpu = 0.0;      // s of processor time, when counting started
   long startFrames = 0;
-  double lastAt = 0.0;         // s, monotonic, the end of the last swap
-  double longestFrameS = 0.0;  // s between two swaps, the longest since the first frame
+  double lastAt = 0.0;          // s, monotonic, the end of the last swap
+  double longestFrameS = 0.0;   // s between two swaps, the longest since the first frame
   double firstFrameCpuS = 0.0;  // s of processor time at the end of the first swap
   double lastCpu = 0.0;         // s of processor time at the end of the last swap
-  long timed = 0;                  // entries of frameCpuMs
+  long timed = 0;               // entries of frameCpuMs
 };
 
 // ms of processor time between swaps, from the first on; plain static storage, since the

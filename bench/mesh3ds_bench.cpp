@@ -45,7 +45,7 @@ w::Bytes everyProperty(unsigned level) {
 // every kind before it finds its own; the triangles are specks, each in a cell of its own
 // about the pivot, so that neither the role's surface nor its view nor the ground's layers
 // refuse them.
-constexpr float kSpeck = 1e-3f;  // m
+constexpr float kSpeck = 1e-3f;   // m
 constexpr float kCell = 1.5625f;  // m: a cell of the ground's grid, 200 m over 128
 
 std::string worstFor(MeshRole role) {
@@ -53,8 +53,8 @@ std::string worstFor(MeshRole role) {
   const bool ground = role == MeshRole::Ground;
   std::vector<w::Bytes> scene;
   for (std::size_t m = 0; m < kMostMaterials; ++m)
-    scene.push_back(w::material(
-        nameOf("m", m), everyProperty(static_cast<unsigned>(m % limits.maxBuffers))));
+    scene.push_back(
+        w::material(nameOf("m", m), everyProperty(static_cast<unsigned>(m % limits.maxBuffers))));
   const std::size_t objects = kMostObjects;  // some without triangles, each with a group
   for (std::size_t o = 0; o < objects; ++o) {
     const std::size_t first = limits.maxTriangles * o / objects;

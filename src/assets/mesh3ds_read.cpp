@@ -376,8 +376,7 @@ class Reader {
       const double reach = std::sqrt(x * x + y * y + z * z);
       if (!(reach <= limits_.maxReach))  // false for NaN too
         return failRole("a vertex " + number(reach) + " m from its pivot",
-                        "reaches at most " + number(limits_.maxReach) + " m from its pivot",
-                        body);
+                        "reaches at most " + number(limits_.maxReach) + " m from its pivot", body);
     }
     return true;
   }

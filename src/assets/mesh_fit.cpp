@@ -71,7 +71,8 @@ std::string groundRefusal(const irr::scene::IMesh& mesh, float reach) {
         }
         const float centreX = -reach + (static_cast<float>(x) + 0.5f) * cell;
         const float centreZ = -reach + (static_cast<float>(z) + 0.5f) * cell;
-        if (over(centreX, centreZ, a, b, c) && ++overlap[z * kGroundCells + x] > kMaxGroundOverlap) {
+        if (over(centreX, centreZ, a, b, c) &&
+            ++overlap[z * kGroundCells + x] > kMaxGroundOverlap) {
           why = "3DS: more than " + std::to_string(kMaxGroundOverlap) +
                 " triangles of a ground mesh lie over the point (" + number(centreX) + ", " +
                 number(centreZ) + ")";
@@ -92,8 +93,8 @@ double coverOf(const irr::scene::IMesh& mesh, MeshRole role) {
   double cover = 0.0;  // sr
   everyTriangle(mesh, [&](const irr::core::vector3df& a, const irr::core::vector3df& b,
                           const irr::core::vector3df& c) {
-    const double reach = std::max({a.getDistanceFrom(pivot), b.getDistanceFrom(pivot),
-                                   c.getDistanceFrom(pivot)});
+    const double reach =
+        std::max({a.getDistanceFrom(pivot), b.getDistanceFrom(pivot), c.getDistanceFrom(pivot)});
     const double area = 0.5 * static_cast<double>((b - a).crossProduct(c - a).getLength());
     const double distance = kCameraOrbit - limits.fromHull - scale * reach;  // m, at least
     cover += distance > 0.0 ? scale * scale * area / (distance * distance) : HUGE_VAL;
@@ -116,9 +117,8 @@ std::string fitRefusal(const irr::scene::IMesh& mesh, MeshRole role) {
   if (role == MeshRole::Ground) return groundRefusal(mesh, limits.maxReach);
   const double cover = coverOf(mesh, role);
   if (cover > limits.maxCover)
-    return std::string("3DS: too much of the view: a ") + roleName(role) +
-           " mesh covers at most " + number(limits.maxCover) + " sr seen from the camera, this one " +
-           number(cover);
+    return std::string("3DS: too much of the view: a ") + roleName(role) + " mesh covers at most " +
+           number(limits.maxCover) + " sr seen from the camera, this one " + number(cover);
   return "";
 }
 

@@ -262,7 +262,8 @@ constexpr float kFanAngle = 0.5235988f;  // rad
 w::Bytes atReach(int count, float reach, MeshRole role, std::size_t perMaterial = 0) {
   const float c = reach * std::cos(kFanAngle), s = reach * std::sin(kFanAngle);
   std::vector<w::Vec3> corners;
-  for (int i = 0; i < count; ++i) corners.insert(corners.end(), {{reach, 0, 0}, {c, s, 0}, {c, -s, 0}});
+  for (int i = 0; i < count; ++i)
+    corners.insert(corners.end(), {{reach, 0, 0}, {c, s, 0}, {c, -s, 0}});
   return flat(corners, pivotOf(role), perMaterial);
 }
 
@@ -308,8 +309,8 @@ TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesReachSurfaceAndDrawCallsAndNoMor
 
     EXPECT_NE(decode(sliver(0.999f * limits.maxReach, role), role), nullptr);
     EXPECT_TRUE(refused(sliver(1.001f * limits.maxReach, role), role,
-                        "a " + name + " mesh reaches at most " + assets::tds::number(limits.maxReach) +
-                            " m from its pivot"));
+                        "a " + name + " mesh reaches at most " +
+                            assets::tds::number(limits.maxReach) + " m from its pivot"));
 
     // One material a triangle: as many as the role draws; alike, as one.
     EXPECT_NE(decode(atReach(static_cast<int>(limits.maxBuffers), 0.1f, role, 1), role), nullptr);
@@ -345,10 +346,10 @@ TEST(Mesh3dsRoles, MaterialsDrawnAlikeShareABufferAndNoneIsTransparent) {
   const w::Bytes twins = w::file({w::greyMaterial("a", 40), w::greyMaterial("b", 40),
                                   w::object("o", threeFaces({{"b", {0}}, {"a", {1, 2}}}))});
   EXPECT_EQ(layout(decode(twins)), (Layout{{40, 3}}));
-  EXPECT_TRUE(refused(
-      w::file({w::material("glass", w::property(w::kTransparency, w::percentInt(1))),
-               w::object("o", w::triangle("glass"))}),
-      MeshRole::Hull, "a transparent material: a hull mesh is opaque throughout"));
+  EXPECT_TRUE(
+      refused(w::file({w::material("glass", w::property(w::kTransparency, w::percentInt(1))),
+                       w::object("o", w::triangle("glass"))}),
+              MeshRole::Hull, "a transparent material: a hull mesh is opaque throughout"));
 }
 
 TEST(Mesh3dsRoles, TheGroundLiesFlatAndThinlyLayered) {

@@ -84,7 +84,8 @@ void checkCost(assets::MeshRole role, const irr::scene::IMesh& mesh) {
       cover += rig.scale * rig.scale * area / (nearest * nearest);
     }
   }
-  if (cover > kShippedTimes * shipped.cover + 1e-9) broken("a mesh that covers too much of the view");
+  if (cover > kShippedTimes * shipped.cover + 1e-9)
+    broken("a mesh that covers too much of the view");
 }
 
 // What an accepted asset must be, whatever bytes it came from.

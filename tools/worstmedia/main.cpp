@@ -33,10 +33,10 @@ namespace {
 namespace w = write3ds;
 using irr::core::vector3df;
 
-constexpr float kFill = 0.99f;       // of each bound: the view, the surface, the reach
-constexpr int kLayers = 16;          // in each of the tank's meshes
-constexpr float kStep = 1e-3f;       // of the reach: between two layers, and their tilt
-constexpr float kSpeck = 1e-3f;      // m: the side of a leftover triangle
+constexpr float kFill = 0.99f;                  // of each bound: the view, the surface, the reach
+constexpr int kLayers = 16;                     // in each of the tank's meshes
+constexpr float kStep = 1e-3f;                  // of the reach: between two layers, and their tilt
+constexpr float kSpeck = 1e-3f;                 // m: the side of a leftover triangle
 constexpr float kPitch = 20.0f, kYaw = 200.0f;  // deg: the camera the layers face by default
 
 // Two vectors across `u`, a unit vector, at right angles to it and each other, so that
@@ -85,7 +85,8 @@ struct Builder {
 Builder start(const assets::MeshLimits& limits) {
   Builder b;
   b.materials = limits.maxBuffers;
-  for (std::size_t m = 0; m < b.materials; ++m) b.mesh.groups.push_back({"grey" + std::to_string(m), {}});
+  for (std::size_t m = 0; m < b.materials; ++m)
+    b.mesh.groups.push_back({"grey" + std::to_string(m), {}});
   return b;
 }
 
@@ -99,8 +100,9 @@ w::Bytes worstPart(const assets::MeshLimits& limits, const vector3df& u) {
   // kLayers squares of equal share of the view, their corners at the reach: the nearest the
   // camera they can stand, and as wide as that share lets them be.
   const double share = kFill * limits.maxCover / kLayers;  // sr a layer
-  const auto radius = static_cast<float>(std::min(
-      distance / scale * std::sqrt(share / 2.0), std::sqrt(kFill * limits.maxArea / (2.0 * kLayers))));
+  const auto radius =
+      static_cast<float>(std::min(distance / scale * std::sqrt(share / 2.0),
+                                  std::sqrt(kFill * limits.maxArea / (2.0 * kLayers))));
   const float out = std::sqrt(reach * reach - radius * radius);  // m, the nearest layer's
   for (int k = 0; k < kLayers; ++k)
     b.square(pivot + u * (out - kStep * reach * static_cast<float>(kLayers - 1 - k)), u, radius,

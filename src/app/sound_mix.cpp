@@ -45,7 +45,9 @@ Voices Mixer::next(const engine::Engine& engine, bool paused, bool muted,
   v.noteGain = static_cast<float>((engine.accelerating ? kPullGain : kIdleGain) *
                                   (1.0 - kRpmLift + kRpmLift * load));
   v.rumbleRate = static_cast<float>(std::clamp(tracks / kRumbleSpeed, kLowestRate, kHighestRate));
-  v.rumbleGain = static_cast<float>(kRumbleGain * std::min(tracks / kRumbleFullSpeed, 1.0));
+  // The rumble grows fastest at a crawl, where tracks grinding round on the spot are heard.
+  v.rumbleGain =
+      static_cast<float>(kRumbleGain * std::sqrt(std::min(tracks / kRumbleFullSpeed, 1.0)));
   // A reset puts the tank at rest in neutral at once, where a shift leaves the speed as it
   // was: a gear that changes as the speed drops to standstill is a reset, and not heard.
   // A shift while nothing is heard is not heard later either; nor are the cues.

@@ -159,7 +159,7 @@ std::vector<std::int16_t> resetChime() {
   constexpr double kTones[] = {880.0, 587.33};  // Hz, falling a fifth
   constexpr double kDecay = 0.05;               // s
   constexpr double kEdge = 0.003;               // s, each tone's rise
-  constexpr double kLoudest = 0.45;             // of full scale
+  constexpr double kLoudest = 0.6;              // of full scale
   const int tone = static_cast<int>(kTone * kSampleRate);
   std::vector<double> wave(static_cast<std::size_t>(2 * tone), 0.0);
   for (int k = 0; k < 2; ++k)

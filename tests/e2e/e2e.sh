@@ -7,6 +7,8 @@
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
 #              first gear the note rises, a shift up drops it with a clunk; louder with the
 #              throttle; silent again once paused; no OpenAL error, everything closed.
+#              a refused shift, a reset and turning on the spot are heard; every start and
+#              stop of sound fades (no step larger than in steady driving, see listen.cpp).
 #              --mute: nothing heard until M, and again after the next M. No device: one
 #              line says so, and the game plays on
 #   instruments  the gauges bottom right, with first gear's shift band; H hides and shows
@@ -83,6 +85,15 @@ case "$label" in
     xdotool sleep 1.5 key space keydown w sleep 3 key q sleep 2 keyup w sleep 1.5 key space \
       sleep 1.5
     heard drive 3 5 6.5
+    # The cues and the fades: Space at 0 s, E E and W (backwards), Q refused at 3 s, W up,
+    # R at 4 s, A held from 5 to 7 s; then M at 8 and 9 s, Space at 10 and 11 s, the window
+    # unmapped at 12 s and mapped at 13 s, Escape at 14 s: four starts and four stops.
+    hear cues
+    xdotool sleep 1.5 key space sleep 0.3 key e key e keydown w sleep 2.7 key q sleep 0.5 \
+      keyup w sleep 0.5 key r sleep 1 keydown a sleep 2 keyup a sleep 1 key m sleep 1 key m \
+      sleep 1 key space sleep 1 key space sleep 1 windowunmap "$window" sleep 1 \
+      windowmap "$window" sleep 1
+    heard cues cues 3 4 5 7 4 4
     # Muted from the start: Space and W unheard; M, 1.5 s of sound; M again, silent.
     hear mute --mute
     xdotool sleep 1 key space keydown w sleep 1.5 key m sleep 1.5 key m sleep 1.5 keyup w

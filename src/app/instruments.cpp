@@ -13,20 +13,20 @@ using irr::core::rect;
 using irr::video::SColor;
 
 constexpr double kKmhPerMps = 3.6;
-constexpr double kSearchStep = 0.001;   // m/s between the road speeds the model is asked at
-constexpr double kSearchTop = 100.0;    // m/s, beyond any gear's reach
-constexpr double kEngineRound = 10.0;   // the engine gauge's full scale is a multiple of this
-constexpr double kSpeedRound = 10.0;    // km/h, and the road speed gauge's of this
+constexpr double kSearchStep = 0.001;  // m/s between the road speeds the model is asked at
+constexpr double kSearchTop = 100.0;   // m/s, beyond any gear's reach
+constexpr double kEngineRound = 10.0;  // the engine gauge's full scale is a multiple of this
+constexpr double kSpeedRound = 10.0;   // km/h, and the road speed gauge's of this
 
-const SColor kBand(170, 0, 0, 0);          // translucent black, as the banner's
-const SColor kText(255, 255, 255, 255);    // white, as the banner's
-const SColor kTrack(255, 70, 70, 70);      // dark grey: the bar's empty length
-const SColor kFill(255, 255, 255, 255);    // white: the bar up to the value
-const SColor kShift(255, 255, 214, 96);    // amber, as the panel's key names
-constexpr irr::s32 kPadding = 10;          // px round the gauges on their band
-constexpr irr::s32 kColumnGap = 10;        // px between a label, its bar and its value
-constexpr irr::s32 kRowGap = 6;            // px between the two gauges
-constexpr irr::s32 kBandStrip = 4;         // px, the shift band's strip along the bar's foot
+const SColor kBand(170, 0, 0, 0);        // translucent black, as the banner's
+const SColor kText(255, 255, 255, 255);  // white, as the banner's
+const SColor kTrack(255, 70, 70, 70);    // dark grey: the bar's empty length
+const SColor kFill(255, 255, 255, 255);  // white: the bar up to the value
+const SColor kShift(255, 255, 214, 96);  // amber, as the panel's key names
+constexpr irr::s32 kPadding = 10;        // px round the gauges on their band
+constexpr irr::s32 kColumnGap = 10;      // px between a label, its bar and its value
+constexpr irr::s32 kRowGap = 6;          // px between the two gauges
+constexpr irr::s32 kBandStrip = 4;       // px, the shift band's strip along the bar's foot
 constexpr const wchar_t* kEngineLabel = L"Engine";
 constexpr const wchar_t* kSpeedLabel = L"Speed";
 constexpr const wchar_t* kWidestValue = L"888 km/h";
@@ -124,17 +124,15 @@ void drawGauge(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const
   const irr::s32 barBottom = barTop + kBarHeight;
   const double magnitude = std::fabs(value);
   const bool inBand = !band.empty() && magnitude >= band.from;
-  driver->draw2DRectangle(kTrack,
-                          rect<irr::s32>(barLeft, barTop, barLeft + kBarWidth, barBottom));
+  driver->draw2DRectangle(kTrack, rect<irr::s32>(barLeft, barTop, barLeft + kBarWidth, barBottom));
   const irr::s32 filled = fill(value, full, kBarWidth);
   if (filled > 0)
     driver->draw2DRectangle(inBand ? kShift : kFill,
                             rect<irr::s32>(barLeft, barTop, barLeft + filled, barBottom));
   if (!band.empty())
-    driver->draw2DRectangle(kShift, rect<irr::s32>(barLeft + fill(band.from, full, kBarWidth),
-                                                   barBottom - kBandStrip,
-                                                   barLeft + fill(band.to, full, kBarWidth),
-                                                   barBottom));
+    driver->draw2DRectangle(
+        kShift, rect<irr::s32>(barLeft + fill(band.from, full, kBarWidth), barBottom - kBandStrip,
+                               barLeft + fill(band.to, full, kBarWidth), barBottom));
   const irr::s32 valueLeft = barLeft + kBarWidth + kColumnGap;
   font->draw(valueText, rect<irr::s32>(valueLeft, top, valueLeft + l.value, top + l.line), kText,
              false, true);

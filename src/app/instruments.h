@@ -39,10 +39,8 @@ constexpr irr::s32 kBarHeight = 14;  // px
 constexpr irr::s32 kMargin = 10;     // px from the screen's right and bottom edges
 
 // The screen rectangle the instruments cover, band included, for a screen of that size.
-irr::core::rect<irr::s32> area(irr::core::dimension2d<irr::u32> screen,
-                               irr::gui::IGUIFont* font);
+irr::core::rect<irr::s32> area(irr::core::dimension2d<irr::u32> screen, irr::gui::IGUIFont* font);
 // Draws both gauges for the engine's state.
-void draw(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font,
-          const engine::Engine& engine);
+void draw(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const engine::Engine& engine);
 
 }  // namespace instruments

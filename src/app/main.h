@@ -53,9 +53,9 @@ class MyEventReceiver : public irr::IEventReceiver {
   void placeCursor(irr::gui::ICursorControl* cursor);
 
   bool keysShown() const { return keysShown_; }  // F1's panel of the keys
-  bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
   bool muted() const { return muted_; }          // M's sound off
   void mute(bool muted) { muted_ = muted; }
+  bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
   // The cues that the commands since the last call raised, handed over once.
   cues::Pending takeCues() {
     const cues::Pending taken = cues_;

@@ -23,7 +23,7 @@ namespace {
 // renderer: every sample is ours, so every start and stop fades. The queue is as long as
 // a busy machine may keep the thread waiting; it is also how late a change is heard.
 constexpr int kBuffers = 8;
-constexpr int kBufferSamples = 256;  // at sound::kSampleRate: 11.6 ms
+constexpr int kBufferSamples = 256;                    // at sound::kSampleRate: 11.6 ms
 constexpr auto kTopUp = std::chrono::milliseconds(4);  // between the thread's visits
 // The end waits this long at most for the fade out to reach the device.
 constexpr auto kLastFade = std::chrono::milliseconds(250);
@@ -170,7 +170,8 @@ void Sound::play(const Tank& tank, bool muted, const cues::Pending& cues) {
     log_ = nullptr;
   }
   if (!device_) return;
-  const sound::Voices v = mixer_.next(tank.engine, tank.paused, muted, cues, tank.angularVelocity.Y);
+  const sound::Voices v =
+      mixer_.next(tank.engine, tank.paused, muted, cues, tank.angularVelocity.Y);
   std::lock_guard<std::mutex> guard(device_->lock);
   device_->renderer.set(v);
   if (device_->held) {

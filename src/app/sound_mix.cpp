@@ -33,8 +33,8 @@ constexpr double kGainGlide = 0.005;  // s, the time constant of a voice's gain 
 
 }  // namespace
 
-Voices Mixer::next(const engine::Engine& engine, bool paused, bool muted,
-                   const cues::Pending& cues, float yawRate) {
+Voices Mixer::next(const engine::Engine& engine, bool paused, bool muted, const cues::Pending& cues,
+                   float yawRate) {
   const double rpm = std::fabs(engine.rpm);
   const double tracks =
       std::fabs(engine.speed) + std::fabs(static_cast<double>(yawRate)) * kRadPerDeg * kTrackSide;

@@ -69,8 +69,8 @@ class Renderer {
   Shot clunk_, refused_, reset_;
   Voices voices_;
   bool quiet_ = false;
-  double level_ = 0.0;        // 0..1, the whole sound's fade
-  double noteGain_ = 0.0;     // the gains as they glide toward the voices'
+  double level_ = 0.0;     // 0..1, the whole sound's fade
+  double noteGain_ = 0.0;  // the gains as they glide toward the voices'
   double rumbleGain_ = 0.0;
   double notePhase_ = 0.0;    // samples into the note's loop
   double rumblePhase_ = 0.0;  // samples into the rumble's loop

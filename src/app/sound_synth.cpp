@@ -129,12 +129,12 @@ std::vector<std::int16_t> gearClunk() {
 }
 
 std::vector<std::int16_t> refusedShift() {
-  constexpr double kBurst = 0.07;     // s, each rasp
-  constexpr double kGap = 0.05;       // s between them
-  constexpr double kBuzzHz = 150.0;   // Hz, the rasp's saw
-  constexpr double kClashHz = 35.0;   // Hz, teeth striking teeth
-  constexpr double kEdge = 0.004;     // s, each rasp's rise and fall
-  constexpr double kLoudest = 0.6;    // of full scale
+  constexpr double kBurst = 0.07;    // s, each rasp
+  constexpr double kGap = 0.05;      // s between them
+  constexpr double kBuzzHz = 150.0;  // Hz, the rasp's saw
+  constexpr double kClashHz = 35.0;  // Hz, teeth striking teeth
+  constexpr double kEdge = 0.004;    // s, each rasp's rise and fall
+  constexpr double kLoudest = 0.6;   // of full scale
   const int burst = static_cast<int>(kBurst * kSampleRate);
   const int gap = static_cast<int>(kGap * kSampleRate);
   const int edge = static_cast<int>(kEdge * kSampleRate);
@@ -146,8 +146,8 @@ std::vector<std::int16_t> refusedShift() {
       const double t = static_cast<double>(i) / kSampleRate;  // s
       const double saw = 2.0 * std::fmod(t * kBuzzHz, 1.0) - 1.0;
       const double clash = 0.6 + 0.4 * std::sin(kTwoPi * kClashHz * t);
-      const double envelope = std::min({1.0, static_cast<double>(i) / edge,
-                                        static_cast<double>(burst - 1 - i) / edge});
+      const double envelope =
+          std::min({1.0, static_cast<double>(i) / edge, static_cast<double>(burst - 1 - i) / edge});
       wave[static_cast<std::size_t>(b * (burst + gap) + i)] =
           envelope * clash * (0.7 * saw + 0.5 * grit(noise.next()));
     }

@@ -20,8 +20,8 @@ using engine::Engine;
 using support::DrivenScene;
 
 constexpr double kKmhPerMps = 3.6;
-constexpr double kScaleStep = 10.0;    // the full scales are multiples of this
-constexpr double kLowSpeedLimit = 44;  // engine speed where first and second gear's torque drops
+constexpr double kScaleStep = 10.0;      // the full scales are multiples of this
+constexpr double kLowSpeedLimit = 44;    // engine speed where first and second gear's torque drops
 constexpr double kBandTolerance = 0.05;  // engine speed
 constexpr double kBelowBand = 0.5;       // engine speed under a band's start, to look at
 
@@ -75,9 +75,9 @@ TEST(Instruments, AValueFillsItsShareOfTheBar) {
   const struct {
     double value, full;
     int px;
-  } cases[] = {{0, 50, 0},      {25, 50, 100},    {50, 50, 200},  {80, 50, 200},
-               {-25, 50, 100},  {0.1, 50, 0},     {0.3, 50, 1},   {25, 0, 0},
-               {NAN, 50, 0},    {INFINITY, 50, 0}, {-80, 50, 200}};
+  } cases[] = {{0, 50, 0},     {25, 50, 100},     {50, 50, 200}, {80, 50, 200},
+               {-25, 50, 100}, {0.1, 50, 0},      {0.3, 50, 1},  {25, 0, 0},
+               {NAN, 50, 0},   {INFINITY, 50, 0}, {-80, 50, 200}};
   for (const auto& c : cases)
     EXPECT_EQ(instruments::fill(c.value, c.full, kWidth), c.px) << c.value << " of " << c.full;
 }
@@ -135,7 +135,7 @@ TEST(Cues, RefusedShiftsAndResetsAreRaisedWithTheirReason) {
   EXPECT_EQ(after(irr::KEY_KEY_E), cues::kLowestGear);
   EXPECT_EQ(after(irr::KEY_KEY_R), L"reset");
   EXPECT_EQ(after(irr::KEY_KEY_Q), L"(none)");  // neutral to first
-  s.run(2.0f, support::k60Hz);                    // W still held
+  s.run(2.0f, support::k60Hz);                  // W still held
   ASSERT_GT(s.tank->engine.speed, 0.5);
   EXPECT_EQ(after(irr::KEY_KEY_E), cues::kRollingForwards);
   for (int i = 0; i < 3; ++i) EXPECT_EQ(after(irr::KEY_KEY_Q), L"(none)");

@@ -138,7 +138,7 @@ struct Heard {
 // sound. A one-shot started while faded out is not heard later.
 TEST(SoundRender, EveryStartAndStopFadesWithoutAStep) {
   constexpr double kShortest = 0.010, kLongest = 0.030;  // s of a fade
-  constexpr double kSteady = 1.0;  // s: every sample of both loops at rate 1
+  constexpr double kSteady = 1.0;                        // s: every sample of both loops at rate 1
   sound::Renderer r;
   sound::Voices v{true, static_cast<float>(sound::kNoteHz), 0.6f, 1.0f, 0.35f, false, false, false};
   Heard h;
@@ -196,8 +196,8 @@ TEST(SoundRender, EveryStartAndStopFadesWithoutAStep) {
 // The cues' sounds are short and unlike the clunk: higher (many more crossings of zero a
 // second) and quieter, and each begins and ends at rest.
 TEST(SoundSynth, CuesAreShortAndUnlikeTheClunk) {
-  constexpr double kLongest = 0.4;    // s
-  constexpr double kUnlike = 2.0;     // times the clunk's zero crossings a second, at least
+  constexpr double kLongest = 0.4;  // s
+  constexpr double kUnlike = 2.0;   // times the clunk's zero crossings a second, at least
   const auto crossings = [](const std::vector<std::int16_t>& x) {  // a second
     int n = 0;
     for (std::size_t i = 1; i < x.size(); ++i) n += (x[i] >= 0) != (x[i - 1] >= 0);

@@ -156,8 +156,8 @@ std::vector<Check> drive(const Sound& s, double shift, double release, double pa
   };
 }
 
-std::vector<Check> cues(const Sound& s, double refused, double reset, double turn,
-                        double turned, int starts, int stops) {
+std::vector<Check> cues(const Sound& s, double refused, double reset, double turn, double turned,
+                        int starts, int stops) {
   constexpr double kGap = 0.2;         // s of silence at least: the sound stopped
   constexpr double kAround = 0.06;     // s either side of a start or stop, looked at
   constexpr double kHeardDb = 6.0;     // dB rougher with a cue than before it, at least
@@ -215,14 +215,15 @@ int main(int argc, char** argv) {
   Sound s;
   const bool cueRun = argc == 9 && std::string(argv[2]) == "cues";
   if ((argc != 2 && argc != 5 && !cueRun) || !read(argv[1], s)) {
-    std::fputs("usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause> | cues "
-               "<refused> <reset> <turn> <turned> <starts> <stops>]\n",
-               stderr);
+    std::fputs(
+        "usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause> | cues "
+        "<refused> <reset> <turn> <turned> <starts> <stops>]\n",
+        stderr);
     return 2;
   }
   const auto at = [argv](int i) { return std::atof(argv[i]); };
   const std::vector<Check> checks =
-      cueRun    ? cues(s, at(3), at(4), at(5), at(6), std::atoi(argv[7]), std::atoi(argv[8]))
+      cueRun      ? cues(s, at(3), at(4), at(5), at(6), std::atoi(argv[7]), std::atoi(argv[8]))
       : argc == 2 ? std::vector<Check>{{"s of sound", s.last - s.first, kHeardLeast, kHeardMost}}
                   : drive(s, at(2), at(3), at(4));
   int failures = 0;

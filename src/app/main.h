@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/cues.h"
 #include "app/gamepad.h"
 
 class Tank;
@@ -64,6 +65,13 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool keysShown() const { return keysShown_; }  // F1's panel of the keys
   bool muted() const { return muted_; }          // M's sound off
   void mute(bool muted) { muted_ = muted; }
+  bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
+  // The cues that the commands since the last call raised, handed over once.
+  cues::Pending takeCues() {
+    const cues::Pending taken = cues_;
+    cues_ = cues::Pending();
+    return taken;
+  }
 
   static constexpr int kHeldCommands = 9;   // W S A D J L I K V
   static constexpr int kPressCommands = 5;  // Q E Space C R
@@ -76,6 +84,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   void hold(int command, bool on);
   void press(int command);
   void aimCamera();
+  // Raises the cue of a one-shot command that left the gearbox position `gearBefore`.
+  void cue(int command, int gearBefore);
 
   std::FILE* log_;
   bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
@@ -87,6 +97,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
   bool keysShown_ = false;
   bool muted_ = false;
+  bool instrumentsShown_ = true;
+  cues::Pending cues_;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

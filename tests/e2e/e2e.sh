@@ -7,16 +7,25 @@
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
 #              first gear the note rises, a shift up drops it with a clunk; louder with the
 #              throttle; silent again once paused; no OpenAL error, everything closed.
+#              a refused shift, a reset and turning on the spot are heard; every start and
+#              stop of sound fades (no step larger than in steady driving, see listen.cpp).
 #              --mute: nothing heard until M, and again after the next M. No device: one
 #              line says so, and the game plays on
+#   instruments  the gauges bottom right, with first gear's shift band; H hides and shows
+#              them; the neutral hint below the status line's rectangle; a refused shift's
+#              note, gone after two seconds
 #   pad        a stand-in game pad (pad_standin.cpp, preloaded): Start unpauses, the left
 #              stick turns the tank on the spot, back in its dead zone it lets go, and the
 #              pad unplugged (its device node gone) lets go too
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half and
-#              replaced by a directory: exit 1 naming that file, never a crash or a hang. (The
-#              unit tests and the regression corpus take each format's other damage, garbage
-#              and the worst known files, through the same loading path; a file that cannot
-#              be opened takes the directory's way.)
+#              replaced by a directory: that file alone named, never a crash or a hang; a
+#              mesh or the font exits 1 before it tries a window, a texture plays on to
+#              Escape, exit 0. (The unit
+#              tests and the regression corpus take each format's other damage, garbage and
+#              the worst known files, through the same loading path; a file that cannot be
+#              opened takes the directory's way.)
+#   untextured a texture missing and one cut short: each named once, the game plays, and its
+#              ground shows untextured
 # Usage: e2e.sh <case> <path to bin/ferrox>; FERROX_LISTEN, the path to ferrox_listen (sound)
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
@@ -24,6 +33,10 @@ window_init "$1" "$2"
 
 readonly kStatusArea=290x40+10+10  # px, the status line
 readonly kViewArea=1024x640+0+120   # px, the scene below the texts
+readonly kGaugeArea=300x50+700+704  # px, within the instruments, bottom right
+readonly kStatusFoot=290x12+10+38   # px, the status line's rectangle below its text
+readonly kHintArea=290x20+10+58     # px, where the neutral hint stands below it
+readonly kNoteArea=500x26+262+116   # px, the middle of a cue's note
 readonly kTableKeys=(w s a d q e j l i k v space c r)  # every key of the table but Escape
 
 case "$label" in
@@ -76,6 +89,15 @@ case "$label" in
     xdotool sleep 1.5 key space keydown w sleep 3 key q sleep 2 keyup w sleep 1.5 key space \
       sleep 1.5
     heard drive 3 5 6.5
+    # The cues and the fades: Space at 0 s, E E and W (backwards), Q refused at 3 s, W up,
+    # R at 4 s, A held from 5 to 7 s; then M at 8 and 9 s, Space at 10 and 11 s, the window
+    # unmapped at 12 s and mapped at 13 s, Escape at 14 s: four starts and four stops.
+    hear cues
+    xdotool sleep 1.5 key space sleep 0.3 key e key e keydown w sleep 2.7 key q sleep 0.5 \
+      keyup w sleep 0.5 key r sleep 1 keydown a sleep 2 keyup a sleep 1 key m sleep 1 key m \
+      sleep 1 key space sleep 1 key space sleep 1 windowunmap "$window" sleep 1 \
+      windowmap "$window" sleep 1
+    heard cues cues 3 4 5 7 4 4
     # Muted from the start: Space and W unheard; M, 1.5 s of sound; M again, silent.
     hear mute --mute
     xdotool sleep 1 key space keydown w sleep 1.5 key m sleep 1.5 key m sleep 1.5 keyup w
@@ -86,6 +108,42 @@ case "$label" in
     expect_exit 5000 xdotool sleep 1 key space sleep 1 key Escape
     [ "$(grep -v -e 'switch to fullscreen mode' -e 'VideoModeList' "$work/game.err")" = \
       "ferrox: no audio device, playing silently" ] || fail "without a device, not that one line"
+    ;;
+
+  instruments)
+    start_display
+    start_game
+    sleep 2
+    # Paused in first gear: the gauges bottom right, first gear's shift band amber on the
+    # engine's bar; H hides them, H again shows them.
+    shot shown
+    act hidden key h sleep 1
+    act again key h sleep 1
+    amber=$(pixels_where shown "$kGaugeArea" 'r>0.9&&g>0.7&&g<0.93&&b<0.5')
+    dark=$(pixels_where shown "$kGaugeArea" 'max(r,max(g,b))<0.3')
+    toggled=$(pixels_changed shown hidden "$kGaugeArea")
+    back=$(pixels_changed shown again "$kGaugeArea")
+    echo "gauges: $amber amber and $dark dark pixels; H changed $toggled, H again left $back"
+    [ "$amber" -ge 40 ] && [ "$dark" -ge 8000 ] && [ "$toggled" -ge 4000 ] && [ "$back" -le 200 ] ||
+      fail "the gauges or their toggle, see above"
+    # R: the neutral hint, whose band keeps below the status line's rectangle.
+    act neutral key r sleep 1
+    under=$(pixels_changed again neutral "$kStatusFoot")
+    hint=$(pixels_changed again neutral "$kHintArea")
+    echo "neutral hint: changed $hint pixels below the status line, $under in its rectangle's foot"
+    [ "$hint" -ge 1000 ] && [ "$under" -le 20 ] || fail "the hint, see above"
+    # Driving backwards, Q is refused: a note says why, for about two seconds.
+    xdotool key space key q key e key e keydown w sleep 2.5
+    act refused key q sleep 0.3
+    xdotool keyup w key s
+    act gone sleep 2.5
+    said=$(pixels_where refused "$kNoteArea" 'min(r,min(g,b))>0.9')
+    band=$(pixels_where refused "$kNoteArea" 'max(r,max(g,b))<0.3')
+    left=$(pixels_where gone "$kNoteArea" 'max(r,max(g,b))<0.3')
+    echo "the refusal's note: $said white and $band dark pixels, $left dark 2.8 s later"
+    [ "$said" -ge 300 ] && [ "$band" -ge 4000 ] && [ "$left" -le $((band / 4)) ] ||
+      fail "the refused shift's note, see above"
+    expect_exit 5000 xdotool key Escape
     ;;
 
   pad)
@@ -131,17 +189,20 @@ case "$label" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    play() {  # the copy in the tree, its exit code into $code
+    play() {  # the copy in the tree without a display, its exit code into $code
       code=0
-      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
+      (cd "$tree/bin" && exec timeout 20 env -u DISPLAY LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
         >"$work/game.out" 2>"$work/game.err") || code=$?
+      # A mesh or the font ends it before it tries a window.
+      ! grep -q 'could not open the window' "$work/game.err" || fail "it went on to the window"
     }
     # With no media, the program exits 1 naming every file of media/, and only those.
     play
-    mapfile -t assets < <(sed -n 's|^ferrox: cannot load \.\./media/\(.*\): cannot be read$|\1|p' "$work/game.err" | sort)
+    mapfile -t assets < <(sed -n 's|^ferrox: cannot load \.\./media/\(.*\): cannot be read: no such file\(; drawn untextured\)\{0,1\}$|\1|p' "$work/game.err" | sort)
     [ "$code" = 1 ] && [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
       fail "exit code $code without media, naming: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"
+    textures=0
     for asset in "${assets[@]}"; do
       path="$tree/media/$asset"
       for kind in half directory; do
@@ -149,14 +210,55 @@ case "$label" in
           half) truncate -s $(($(stat -c %s "$path") / 2)) "$path" ;;
           directory) rm "$path" && mkdir "$path" ;;
         esac
-        play
-        [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
-          [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
-          fail "$asset $kind: exit code $code (124: it ran), or not that file alone named"
+        if [[ $asset == *.jpg ]]; then
+          # A texture: named, and the game plays on without it until Escape.
+          bindir="$tree/bin" launch ./ferrox
+          await_window
+          expect_exit 5000 xdotool key Escape >/dev/null
+          grep -q -F "../media/$asset: " "$work/game.err" &&
+            [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] &&
+            grep -q 'drawn untextured$' "$work/game.err" ||
+            fail "$asset $kind: not that texture alone named as drawn untextured"
+          textures=$((textures + 1))
+        else
+          play
+          [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
+            [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
+            fail "$asset $kind: exit code $code, or not that file alone named"
+        fi
         rm -rf "$path" && cp "$bindir/../media/$asset" "$path"
       done
     done
-    echo "$((${#assets[@]} * 2)) damaged-asset runs: each exit 1 naming only the damaged file"
+    echo "$((${#assets[@]} * 2)) damaged-asset runs: each naming only the damaged file;" \
+      "$textures with a texture damaged played on to Escape, the others exit 1"
+    ;;
+
+  untextured)
+    # The cubes' texture missing and the sand's cut short: each named once, and the game
+    # plays with those surfaces untextured.
+    start_display
+    tree="$work/tree"
+    mkdir -p "$tree/bin"
+    cp "$program" "$tree/bin/ferrox"
+    cp -r "$bindir/../media" "$tree/media"
+    rm "$tree/media/brickwall.jpg"
+    truncate -s $(($(stat -c %s "$tree/media/env/sand3.jpg") / 2)) "$tree/media/env/sand3.jpg"
+    bindir="$tree/bin" launch ./ferrox
+    await_window
+    sleep 2
+    shot untextured
+    # The sand, bottom left beside the tank: untextured, one colour (textured, hundreds);
+    # the sky still textured.
+    colours=$(convert "$work/untextured.png" -crop 300x150+0+600 +repage -format %k info:)
+    sky=$(convert "$work/untextured.png" -crop 1024x150+0+60 +repage -format %k info:)
+    [ "$colours" -le 4 ] && [ "$sky" -ge 100 ] ||
+      fail "$colours colours on the ground, which has no texture, $sky in the sky"
+    expect_exit 5000 xdotool key Escape
+    [ "$(grep -c '\.\./media/' "$work/game.err")" = 2 ] &&
+      grep -q -x 'ferrox: cannot load \.\./media/env/sand3\.jpg: JPEG: .*; drawn untextured' "$work/game.err" &&
+      grep -q -x 'ferrox: cannot load \.\./media/brickwall\.jpg: cannot be read: no such file; drawn untextured' "$work/game.err" ||
+      fail "not the two textures named, each once, as drawn untextured"
+    echo "colours: $colours on the ground without its texture, $sky in the sky"
     ;;
 
   *) fail "unknown check" ;;

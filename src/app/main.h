@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/gamepad.h"
+#include "assets/settings.h"
 
 class Tank;
 
@@ -51,12 +52,18 @@ class MyEventReceiver : public irr::IEventReceiver {
   // turns the camera there at once, whether or not the window system reports the move.
   void placeCursor(irr::gui::ICursorControl* cursor);
 
-  bool keysShown() const { return keysShown_; }  // F1's panel of the keys
-  bool muted() const { return muted_; }          // M's sound off
+  // The keys, the mouse's sensitivity and inversion, and the toggles' first states (sound
+  // and instruments) from the settings; every held command lets go first.
+  void configure(const assets::Settings& settings);
+  const assets::Keys& keys() const { return keys_; }
+
+  bool keysShown() const { return keysShown_; }                // F1's panel of the keys
+  bool muted() const { return muted_; }                        // M's sound off
+  bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
   void mute(bool muted) { muted_ = muted; }
 
-  static constexpr int kHeldCommands = 9;   // W S A D J L I K V
-  static constexpr int kPressCommands = 5;  // Q E Space C R
+  static constexpr int kHeldCommands = 9;   // W S A D J L I K V, by default
+  static constexpr int kPressCommands = 5;  // Q E Space C R, by default
 
  private:
   // Whether held command `command` is held: its key down, or a pad holding it.
@@ -68,7 +75,10 @@ class MyEventReceiver : public irr::IEventReceiver {
   void aimCamera();
 
   std::FILE* log_;
-  bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
+  assets::Keys keys_ = assets::kDefaultKeys;  // each command's key, in the settings' order
+  double sensitivity_ = 1.0;                  // deg the camera turns per pixel of the cursor
+  double lookSign_ = 1.0;                     // -1 with inverted look
+  bool down_[irr::KEY_KEY_CODES_COUNT];       // keys down, as the engine delivered them
   bool held_[kHeldCommands];             // each held command as the tank was last told
   gamepad::Pads pads_;
   irr::s32 cursorX_ = 0;  // px, the cursor's column as last heard
@@ -77,6 +87,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
   bool keysShown_ = false;
   bool muted_ = false;
+  bool instrumentsShown_ = true;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

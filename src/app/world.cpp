@@ -102,7 +102,7 @@ void Frame::draw(const Tank& tank) {
   if (font_ != nullptr) {
     if (hint_ != nullptr) overlay::drawHint(driver_, font_, hint_);
     if (banner_ != nullptr) overlay::drawBanner(driver_, font_, banner_);
-    if (keysShown_) overlay::drawKeysPanel(driver_, font_);
+    if (keysShown_) overlay::drawKeysPanel(driver_, font_, *keys_);
   }
   driver_->endScene();
 }

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "assets/settings.h"
+
 class MyEventReceiver;
 class Sound;
 class Tank;
@@ -46,6 +48,8 @@ class Frame {
   void resume();
 
   void showKeys(bool shown) { keysShown_ = shown; }
+  // The keys that the keys' panel names; the defaults until bound. `keys` outlives the frame.
+  void bindKeys(const assets::Keys& keys) { keys_ = &keys; }
 
   int captionFPS() const { return lastFPS_; }  // -1 before the first caption
   const wchar_t* status() const { return status_; }
@@ -64,6 +68,7 @@ class Frame {
   const wchar_t* banner_ = nullptr;
   const wchar_t* hint_ = nullptr;
   bool keysShown_ = false;
+  const assets::Keys* keys_ = &assets::kDefaultKeys;
   bool resumed_ = false;
   irr::u32 resumedAt_ = 0;  // ms of the engine's real-time clock
 };

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -253,6 +254,16 @@ SettingsRead parseSettings(const char* name, const unsigned char* data, std::siz
   Reader reader(name);
   const string_view all(reinterpret_cast<const char*>(data), data != nullptr ? size : 0);
   const string_view bounded = all.substr(0, kMaxSettingsBytes);
+  // A NUL byte is never in a text file: a binary file gets one complaint, not one a line.
+  const std::size_t nul = bounded.find('\0');
+  if (nul != string_view::npos) {
+    const std::size_t line = 1 + static_cast<std::size_t>(std::count(
+                                     bounded.begin(), bounded.begin() + nul, '\n'));
+    reader.problem(line, "a NUL byte: not a text file, so every line is skipped");
+    SettingsRead read = reader.finish();
+    read.settings = Settings();
+    return read;
+  }
   std::size_t number = 0;
   for (std::size_t start = 0; start < bounded.size();) {
     ++number;

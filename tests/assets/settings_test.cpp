@@ -81,7 +81,7 @@ TEST(Settings, EachLineSetsItsValueOrIsNamedAndSkipped) {
       {"key.throttle = S", "", "s:1: S is also brake's key"},
       {"key.keys = H", "", "s:1: H is also instruments's key"},
       {"mute = yes\x01", "", "s:1: not text (a control byte)"},
-      {std::string("mute\0= yes", 10), "", "s:1: not text (a control byte)"},
+      {std::string("mute\0= yes", 10), "", "s:1: a NUL byte: not a text file, so every line is skipped"},
   };
   for (const auto& c : cases) {
     const SettingsRead read = parse(c.line);
@@ -151,12 +151,18 @@ TEST(Settings, LongLinesHugeAndBinaryFilesAreBounded) {
                                   ": the file goes on past 16384 bytes: this line and the "
                                   "rest are skipped");
 
-  std::string binary;
-  for (int i = 0; i < 4096; ++i) binary += static_cast<char>((i * 7919) % 256);
-  read = parse(binary);
+  // Control bytes in text: a complaint a line, up to a bound, then a count of the rest.
+  std::string controls;
+  for (int i = 0; i < 4096; ++i) controls += static_cast<char>(1 + (i * 7919) % 255);
+  read = parse(controls);
   EXPECT_EQ(describe(read.settings), describe(Settings()));
   EXPECT_EQ(read.problems.size(), assets::kMaxProblemsShown);
   EXPECT_GT(read.unshown, 0u);
+  // A NUL byte anywhere: a binary file, one complaint, and its good lines do not count.
+  read = parse("mute = yes\n\nwindowed = yes" + std::string(1, '\0') + std::string(4096, 'z'));
+  EXPECT_EQ(describe(read.settings), describe(Settings()));
+  EXPECT_EQ(read.problems, std::vector<std::string>{
+                               "s:3: a NUL byte: not a text file, so every line is skipped"});
 }
 
 // The default file's place, and loading: a missing default file is silent, a missing named

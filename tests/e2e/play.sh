@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end checks of how the program meets a player and the desktop, in a real X window
 # (Xvfb, software OpenGL), some of them under a window manager (openbox):
-#   cli      without a display: exit 1 at once, saying why; --help, --version and an unknown
-#            option, without a window; the engine's log on stderr, one "ferrox: " line a
+#   cli      without a display: exit 1 at once, saying why; --help (and -h), --version and an
+#            unknown option, without a window; the engine's log on stderr, one "ferrox: " line a
 #            message: its warnings by default, all of it with --verbose; --windowed does not
 #            try the full screen; the manual names the options
 #   keys     the pause banner, F1's panel and the neutral hint on screen; Q and F1 held
@@ -105,7 +105,9 @@ case "$label" in
     [ "$code" = 0 ] && grep -q '^Usage: ferrox' "$work/help.out" && [ ! -s "$work/help.err" ] ||
       fail "--help: exit code $code, no usage on stdout alone"
     manual="$(dirname "$0")/../../packaging/ferrox.6.in"
-    for option in windowed verbose mute help version; do
+    run_bare short -h
+    cmp -s "$work/help.out" "$work/short.out" || fail "-h does not show what --help shows"
+    for option in windowed verbose mute settings help version; do
       grep -q -e "--$option" "$work/help.out" && grep -q -F -e "\\-\\-$option" "$manual" ||
         fail "the usage or the manual page does not name --$option"
     done

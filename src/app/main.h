@@ -79,7 +79,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   double sensitivity_ = 1.0;                  // deg the camera turns per pixel of the cursor
   double lookSign_ = 1.0;                     // -1 with inverted look
   bool down_[irr::KEY_KEY_CODES_COUNT];       // keys down, as the engine delivered them
-  bool held_[kHeldCommands];             // each held command as the tank was last told
+  bool held_[kHeldCommands];                  // each held command as the tank was last told
   gamepad::Pads pads_;
   irr::s32 cursorX_ = 0;  // px, the cursor's column as last heard
   irr::s32 cursorY_ = 0;  // px, its row

@@ -32,9 +32,9 @@ Options parseOptions(int argc, const char* const* argv) {
     const char* name;
     bool Options::*flag;
   } kFlags[] = {
-      {"--help", &Options::help},         {"-h", &Options::help},
-      {"--version", &Options::version},   {"--windowed", &Options::windowed},
-      {"--verbose", &Options::verbose},   {"--mute", &Options::mute},
+      {"--help", &Options::help},       {"-h", &Options::help},
+      {"--version", &Options::version}, {"--windowed", &Options::windowed},
+      {"--verbose", &Options::verbose}, {"--mute", &Options::mute},
   };
   // Options with a value: the argument after the option's name.
   const struct {

@@ -31,7 +31,6 @@ void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font,
 constexpr std::size_t kKeyTextLength = 40;  // wide characters, terminator included
 std::size_t panelRows();
 // Row `row`'s keys in `text` ("A / D"); returns what they do.
-const wchar_t* panelRow(const assets::Keys& keys, std::size_t row,
-                        wchar_t (&text)[kKeyTextLength]);
+const wchar_t* panelRow(const assets::Keys& keys, std::size_t row, wchar_t (&text)[kKeyTextLength]);
 
 }  // namespace overlay

@@ -42,10 +42,14 @@ const struct {
   unsigned pad;
   void (Tank::*command)(bool);
 } kHeldKeys[] = {
-    {gamepad::kThrottle, &Tank::accelerate},   {gamepad::kBrake, &Tank::breaking},
-    {gamepad::kSteerLeft, &Tank::turnLeft},    {gamepad::kSteerRight, &Tank::turnRight},
-    {0, &Tank::turnTurretLeft},                {0, &Tank::turnTurretRight},
-    {0, &Tank::elevateTurretUpp},              {0, &Tank::elevateTurretDown},
+    {gamepad::kThrottle, &Tank::accelerate},
+    {gamepad::kBrake, &Tank::breaking},
+    {gamepad::kSteerLeft, &Tank::turnLeft},
+    {gamepad::kSteerRight, &Tank::turnRight},
+    {0, &Tank::turnTurretLeft},
+    {0, &Tank::turnTurretRight},
+    {0, &Tank::elevateTurretUpp},
+    {0, &Tank::elevateTurretDown},
     {gamepad::kFire, &Tank::shoot},
 };
 static_assert(sizeof kHeldKeys / sizeof kHeldKeys[0] == MyEventReceiver::kHeldCommands);

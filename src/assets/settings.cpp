@@ -25,11 +25,11 @@ const struct {
   irr::EKEY_CODE key;
   const char* name;
 } kNamedKeys[] = {
-    {irr::KEY_SPACE, "Space"},   {irr::KEY_TAB, "Tab"},       {irr::KEY_RETURN, "Return"},
+    {irr::KEY_SPACE, "Space"},    {irr::KEY_TAB, "Tab"},       {irr::KEY_RETURN, "Return"},
     {irr::KEY_BACK, "Backspace"}, {irr::KEY_UP, "Up"},         {irr::KEY_DOWN, "Down"},
-    {irr::KEY_LEFT, "Left"},     {irr::KEY_RIGHT, "Right"},   {irr::KEY_INSERT, "Insert"},
-    {irr::KEY_DELETE, "Delete"}, {irr::KEY_HOME, "Home"},     {irr::KEY_END, "End"},
-    {irr::KEY_PRIOR, "PageUp"},  {irr::KEY_NEXT, "PageDown"},
+    {irr::KEY_LEFT, "Left"},      {irr::KEY_RIGHT, "Right"},   {irr::KEY_INSERT, "Insert"},
+    {irr::KEY_DELETE, "Delete"},  {irr::KEY_HOME, "Home"},     {irr::KEY_END, "End"},
+    {irr::KEY_PRIOR, "PageUp"},   {irr::KEY_NEXT, "PageDown"},
 };
 
 // Names built once for the ranges: "A".."Z", "0".."9", "F1".."F12", "Numpad0".."Numpad9".
@@ -90,14 +90,13 @@ string_view trim(string_view s) {
   return s;
 }
 
-const std::string kPastTheBound = "the file goes on past " +
-                                  std::to_string(kMaxSettingsBytes) +
+const std::string kPastTheBound = "the file goes on past " + std::to_string(kMaxSettingsBytes) +
                                   " bytes: this line and the rest are skipped";
 
 // The settings by name, each with the line that set it (0: not set).
 enum Setting : int { kSensitivity, kInvertLook, kWindowed, kMute, kInstrumentsShown, kSettings };
 const char* const kSettingNames[kSettings] = {"sensitivity", "invert-look", "windowed", "mute",
-                                               "instruments"};
+                                              "instruments"};
 
 class Reader {
  public:
@@ -196,8 +195,8 @@ class Reader {
       return;
     }
     if (!boolFromName(value, flag)) {
-      problem(number, std::string(kSettingNames[which]) + " '" + std::string(value) +
-                          "' is not yes or no");
+      problem(number,
+              std::string(kSettingNames[which]) + " '" + std::string(value) + "' is not yes or no");
       return;
     }
     if (!firstTime(number, lines_[which], kSettingNames[which])) return;
@@ -244,7 +243,8 @@ const char* keyName(irr::EKEY_CODE key) {
   if (key >= irr::KEY_KEY_A && key <= irr::KEY_KEY_Z) return names.letters[key - irr::KEY_KEY_A];
   if (key >= irr::KEY_KEY_0 && key <= irr::KEY_KEY_9) return names.digits[key - irr::KEY_KEY_0];
   if (key >= irr::KEY_F1 && key <= irr::KEY_F12) return names.functions[key - irr::KEY_F1];
-  if (key >= irr::KEY_NUMPAD0 && key <= irr::KEY_NUMPAD9) return names.numpad[key - irr::KEY_NUMPAD0];
+  if (key >= irr::KEY_NUMPAD0 && key <= irr::KEY_NUMPAD9)
+    return names.numpad[key - irr::KEY_NUMPAD0];
   for (const auto& named : kNamedKeys)
     if (named.key == key) return named.name;
   return nullptr;
@@ -257,8 +257,8 @@ SettingsRead parseSettings(const char* name, const unsigned char* data, std::siz
   // A NUL byte is never in a text file: a binary file gets one complaint, not one a line.
   const std::size_t nul = bounded.find('\0');
   if (nul != string_view::npos) {
-    const std::size_t line = 1 + static_cast<std::size_t>(std::count(
-                                     bounded.begin(), bounded.begin() + nul, '\n'));
+    const std::size_t line =
+        1 + static_cast<std::size_t>(std::count(bounded.begin(), bounded.begin() + nul, '\n'));
     reader.problem(line, "a NUL byte: not a text file, so every line is skipped");
     SettingsRead read = reader.finish();
     read.settings = Settings();

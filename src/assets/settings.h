@@ -46,7 +46,7 @@ enum Command : int {
   kInstruments,
   kCount
 };
-constexpr int kHeld = kFire + 1;              // commands 0 .. kHeld-1 are held
+constexpr int kHeld = kFire + 1;                  // commands 0 .. kHeld-1 are held
 constexpr int kTankPresses = kReset + 1 - kHeld;  // then the tank's one-shot commands
 }  // namespace command
 
@@ -54,10 +54,9 @@ using Keys = std::array<irr::EKEY_CODE, command::kCount>;  // a key for every co
 
 // Today's keys: W S A D J L I K V, Q E Space C R, M F1 H.
 constexpr Keys kDefaultKeys = {
-    irr::KEY_KEY_W, irr::KEY_KEY_S, irr::KEY_KEY_A, irr::KEY_KEY_D, irr::KEY_KEY_J,
-    irr::KEY_KEY_L, irr::KEY_KEY_I, irr::KEY_KEY_K, irr::KEY_KEY_V, irr::KEY_KEY_Q,
-    irr::KEY_KEY_E, irr::KEY_SPACE, irr::KEY_KEY_C, irr::KEY_KEY_R, irr::KEY_KEY_M,
-    irr::KEY_F1,    irr::KEY_KEY_H};
+    irr::KEY_KEY_W, irr::KEY_KEY_S, irr::KEY_KEY_A, irr::KEY_KEY_D, irr::KEY_KEY_J, irr::KEY_KEY_L,
+    irr::KEY_KEY_I, irr::KEY_KEY_K, irr::KEY_KEY_V, irr::KEY_KEY_Q, irr::KEY_KEY_E, irr::KEY_SPACE,
+    irr::KEY_KEY_C, irr::KEY_KEY_R, irr::KEY_KEY_M, irr::KEY_F1,    irr::KEY_KEY_H};
 
 struct Settings {
   float sensitivity = 1.0f;  // deg the camera turns per pixel the cursor moves
@@ -68,8 +67,8 @@ struct Settings {
   Keys keys = kDefaultKeys;  // no two the same, never Escape
 };
 
-constexpr float kMinSensitivity = 0.05f;        // deg per pixel
-constexpr float kMaxSensitivity = 20.0f;        // deg per pixel
+constexpr float kMinSensitivity = 0.05f;          // deg per pixel
+constexpr float kMaxSensitivity = 20.0f;          // deg per pixel
 constexpr std::size_t kMaxSettingsBytes = 16384;  // bytes read; the rest is ignored
 constexpr std::size_t kMaxSettingsLine = 200;     // bytes in a line, its newline not counted
 constexpr std::size_t kMaxProblemsShown = 8;      // lines of complaint; then a count of the rest

@@ -29,7 +29,8 @@ std::vector<std::string> describe(const Settings& s) {
                                     "mute " + std::to_string(s.mute),
                                     "instruments " + std::to_string(s.instruments)};
   for (int c = 0; c < command::kCount; ++c)
-    parts.push_back("key." + std::string(assets::commandName(c)) + " " + assets::keyName(s.keys[c]));
+    parts.push_back("key." + std::string(assets::commandName(c)) + " " +
+                    assets::keyName(s.keys[c]));
   return parts;
 }
 
@@ -66,11 +67,16 @@ TEST(Settings, EachLineSetsItsValueOrIsNamedAndSkipped) {
       {"key.fire = numpad0", "key.fire Numpad0", ""},
       {"key.instruments = F12", "key.instruments F12", ""},
       {"key.pause = PageDown", "key.pause PageDown", ""},
-      {"sensitivity = 0", "", "s:1: sensitivity '0' is not a number of degrees per pixel from 0.05 to 20"},
-      {"sensitivity = 21", "", "s:1: sensitivity '21' is not a number of degrees per pixel from 0.05 to 20"},
-      {"sensitivity = nan", "", "s:1: sensitivity 'nan' is not a number of degrees per pixel from 0.05 to 20"},
-      {"sensitivity = 1.5x", "", "s:1: sensitivity '1.5x' is not a number of degrees per pixel from 0.05 to 20"},
-      {"sensitivity =", "", "s:1: sensitivity '' is not a number of degrees per pixel from 0.05 to 20"},
+      {"sensitivity = 0", "",
+       "s:1: sensitivity '0' is not a number of degrees per pixel from 0.05 to 20"},
+      {"sensitivity = 21", "",
+       "s:1: sensitivity '21' is not a number of degrees per pixel from 0.05 to 20"},
+      {"sensitivity = nan", "",
+       "s:1: sensitivity 'nan' is not a number of degrees per pixel from 0.05 to 20"},
+      {"sensitivity = 1.5x", "",
+       "s:1: sensitivity '1.5x' is not a number of degrees per pixel from 0.05 to 20"},
+      {"sensitivity =", "",
+       "s:1: sensitivity '' is not a number of degrees per pixel from 0.05 to 20"},
       {"mute = maybe", "", "s:1: mute 'maybe' is not yes or no"},
       {"speed = 3", "", "s:1: unknown name 'speed'"},
       {"Mute = yes", "", "s:1: unknown name 'Mute'"},
@@ -81,7 +87,8 @@ TEST(Settings, EachLineSetsItsValueOrIsNamedAndSkipped) {
       {"key.throttle = S", "", "s:1: S is also brake's key"},
       {"key.keys = H", "", "s:1: H is also instruments's key"},
       {"mute = yes\x01", "", "s:1: not text (a control byte)"},
-      {std::string("mute\0= yes", 10), "", "s:1: a NUL byte: not a text file, so every line is skipped"},
+      {std::string("mute\0= yes", 10), "",
+       "s:1: a NUL byte: not a text file, so every line is skipped"},
   };
   for (const auto& c : cases) {
     const SettingsRead read = parse(c.line);
@@ -100,15 +107,15 @@ TEST(Settings, EachLineSetsItsValueOrIsNamedAndSkipped) {
 // the later line, the earlier binding kept.
 TEST(Settings, LinesCountTogetherAndAKeyDoesOneThing) {
   const SettingsRead read = parse(
-      "key.throttle = S\n"   // 1: swapped with brake on line 2
-      "key.brake = W\n"      // 2
-      "sensitivity = 3\n"    // 3
-      "sensitivity = 4\n"    // 4: set twice
-      "bogus\n"              // 5
-      "key.jump = Up\n"      // 6
-      "key.reset = Up\n"     // 7: Up is jump's already
-      "key.fire = Q\n"       // 8: Q stays gear-up's
-      "key.gear-up = Q");    // 9, no newline at the end
+      "key.throttle = S\n"  // 1: swapped with brake on line 2
+      "key.brake = W\n"     // 2
+      "sensitivity = 3\n"   // 3
+      "sensitivity = 4\n"   // 4: set twice
+      "bogus\n"             // 5
+      "key.jump = Up\n"     // 6
+      "key.reset = Up\n"    // 7: Up is jump's already
+      "key.fire = Q\n"      // 8: Q stays gear-up's
+      "key.gear-up = Q");   // 9, no newline at the end
   const Settings& s = read.settings;
   EXPECT_EQ(s.keys[command::kThrottle], irr::KEY_KEY_S);
   EXPECT_EQ(s.keys[command::kBrake], irr::KEY_KEY_W);
@@ -119,13 +126,12 @@ TEST(Settings, LinesCountTogetherAndAKeyDoesOneThing) {
   EXPECT_FLOAT_EQ(s.sensitivity, 3.0f);
   const std::vector<std::string> want = {
       "s:4: sensitivity is already set on line 3", "s:5: not 'name = value'",
-      "s:9: Q is also fire's key",  // the later of the two lines giving Q goes first
+      "s:9: Q is also fire's key",     // the later of the two lines giving Q goes first
       "s:8: Q is also gear-up's key",  // then fire's Q meets gear-up's own Q
       "s:7: Up is also jump's key"};
   std::vector<std::string> got = read.problems;
   EXPECT_EQ(got.size(), want.size());
-  for (const std::string& w : want)
-    EXPECT_NE(std::find(got.begin(), got.end(), w), got.end()) << w;
+  for (const std::string& w : want) EXPECT_NE(std::find(got.begin(), got.end(), w), got.end()) << w;
   for (std::size_t a = 0; a < s.keys.size(); ++a)
     for (std::size_t b = a + 1; b < s.keys.size(); ++b) EXPECT_NE(s.keys[a], s.keys[b]);
 }
@@ -134,8 +140,8 @@ TEST(Settings, LinesCountTogetherAndAKeyDoesOneThing) {
 // lines within the bounds still count.
 TEST(Settings, LongLinesHugeAndBinaryFilesAreBounded) {
   const std::string longLine(assets::kMaxSettingsLine + 1, 'x');
-  SettingsRead read = parse("mute = yes\n" + longLine + "\n" +
-                            std::string(assets::kMaxSettingsLine, ' ') + "\n");
+  SettingsRead read =
+      parse("mute = yes\n" + longLine + "\n" + std::string(assets::kMaxSettingsLine, ' ') + "\n");
   EXPECT_TRUE(read.settings.mute);
   ASSERT_EQ(read.problems.size(), 1u);
   EXPECT_EQ(read.problems[0], "s:2: longer than 200 bytes");
@@ -161,8 +167,8 @@ TEST(Settings, LongLinesHugeAndBinaryFilesAreBounded) {
   // A NUL byte anywhere: a binary file, one complaint, and its good lines do not count.
   read = parse("mute = yes\n\nwindowed = yes" + std::string(1, '\0') + std::string(4096, 'z'));
   EXPECT_EQ(describe(read.settings), describe(Settings()));
-  EXPECT_EQ(read.problems, std::vector<std::string>{
-                               "s:3: a NUL byte: not a text file, so every line is skipped"});
+  EXPECT_EQ(read.problems,
+            std::vector<std::string>{"s:3: a NUL byte: not a text file, so every line is skipped"});
 }
 
 // The default file's place, and loading: a missing default file is silent, a missing named

@@ -42,7 +42,8 @@ void checkRead(const assets::SettingsRead& read, const std::string& name) {
     broken("complaints uncounted while there was room");
   for (const std::string& problem : read.problems) {
     // "NAME:LINE: why", the line a positive number.
-    if (problem.compare(0, name.size() + 1, name + ":") != 0) broken("a complaint not naming the file");
+    if (problem.compare(0, name.size() + 1, name + ":") != 0)
+      broken("a complaint not naming the file");
     const std::size_t digits = problem.find_first_not_of("0123456789", name.size() + 1);
     if (digits == name.size() + 1 || digits == std::string::npos || problem[digits] != ':' ||
         problem[name.size() + 1] == '0')

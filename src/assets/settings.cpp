@@ -93,11 +93,12 @@ string_view trim(string_view s) {
 const std::string kPastTheBound = "the file goes on past " + std::to_string(kMaxSettingsBytes) +
                                   " bytes: this line and the rest are skipped";
 
-// The settings by name, each with the line that set it (0: not set).
+// The settings besides the keys, and their names in the file.
 enum Setting : int { kSensitivity, kInvertLook, kWindowed, kMute, kInstrumentsShown, kSettings };
 const char* const kSettingNames[kSettings] = {"sensitivity", "invert-look", "windowed", "mute",
                                               "instruments"};
 
+// Takes the file a line at a time into settings, noting each line it skips and why.
 class Reader {
  public:
   explicit Reader(const char* name) : name_(name != nullptr ? name : "") {}
@@ -111,6 +112,7 @@ class Reader {
     read_.problems.push_back(name_ + ":" + std::to_string(line) + ": " + why);
   }
 
+  // Line `number` (from 1), without its newline or a carriage return before it.
   void line(std::size_t number, string_view text) {
     if (text.size() > kMaxSettingsLine) {
       problem(number, "longer than " + std::to_string(kMaxSettingsLine) + " bytes");

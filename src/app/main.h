@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/cues.h"
 #include "app/gamepad.h"
 #include "assets/settings.h"
 
@@ -61,6 +62,12 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool muted() const { return muted_; }                        // M's sound off
   bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
   void mute(bool muted) { muted_ = muted; }
+  // The cues that the commands since the last call raised, handed over once.
+  cues::Pending takeCues() {
+    const cues::Pending taken = cues_;
+    cues_ = cues::Pending();
+    return taken;
+  }
 
   static constexpr int kHeldCommands = 9;   // W S A D J L I K V, by default
   static constexpr int kPressCommands = 5;  // Q E Space C R, by default
@@ -73,6 +80,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   void hold(int command, bool on);
   void press(int command);
   void aimCamera();
+  // Raises the cue of a one-shot command that left the gearbox position `gearBefore`.
+  void cue(int command, int gearBefore);
 
   std::FILE* log_;
   assets::Keys keys_ = assets::kDefaultKeys;  // each command's key, in the settings' order
@@ -88,6 +97,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool keysShown_ = false;
   bool muted_ = false;
   bool instrumentsShown_ = true;
+  cues::Pending cues_;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

@@ -17,8 +17,9 @@ const SColor kText(255, 255, 255, 255);
 const SColor kKeyText(255, 255, 214, 96);  // amber, the key names
 constexpr irr::s32 kPadding = 10;          // px round the text on its band
 constexpr irr::s32 kBannerTop = 70;        // px, below the status line
+constexpr irr::s32 kNoteTop = 120;         // px, below the banner
 constexpr irr::s32 kHintLeft = 10;         // px, under the status line ...
-constexpr irr::s32 kHintTop = 38;          // px
+constexpr irr::s32 kHintGap = 4;           // px between the status line's rectangle and the band
 constexpr irr::s32 kColumnGap = 24;        // px between a key and what it does
 constexpr irr::s32 kRowGap = 4;            // px between the panel's lines
 
@@ -44,8 +45,8 @@ const struct {
     {command::kJump, kNone, nullptr, L"jump: kicks one road wheel"},
     {command::kReset, kNone, nullptr, L"back to the start, in neutral"},
     {command::kSound, kNone, nullptr, L"sound off / on (--mute starts without)"},
+    {command::kInstruments, kNone, nullptr, L"show / hide the engine and road speed gauges"},
     {command::kKeysPanel, kNone, nullptr, L"show / hide this panel"},
-    {command::kInstruments, kNone, nullptr, L"show / hide the instruments"},
     {kFixed, kNone, L"Escape", L"quit"},
     {kFixed, kNone, L"Mouse", L"swings the camera round the tank"},
     {kFixed, kNone, L"Game pad", L""},
@@ -58,12 +59,20 @@ const struct {
 constexpr std::size_t kRowCount = sizeof kKeyRows / sizeof kKeyRows[0];
 constexpr const wchar_t* kPanelTitle = L"Keys";
 
+// The band round a text whose top left corner is at (left, top).
+rect<irr::s32> bandAt(irr::gui::IGUIFont* font, const wchar_t* text, irr::s32 left, irr::s32 top) {
+  const dimension2d<irr::u32> size = font->getDimension(text);
+  return rect<irr::s32>(left - kPadding, top - kPadding / 2,
+                        left + static_cast<irr::s32>(size.Width) + kPadding,
+                        top + static_cast<irr::s32>(size.Height) + kPadding / 2);
+}
+
+// The hint's text sits this far down: its band starts just below the status line's.
+const irr::s32 kHintTop = kStatusRect.LowerRightCorner.Y + kHintGap + kPadding / 2;  // px
+
 void drawOnBand(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text,
                 irr::s32 left, irr::s32 top) {
-  const dimension2d<irr::u32> size = font->getDimension(text);
-  const rect<irr::s32> band(left - kPadding, top - kPadding / 2,
-                            left + static_cast<irr::s32>(size.Width) + kPadding,
-                            top + static_cast<irr::s32>(size.Height) + kPadding / 2);
+  const rect<irr::s32> band = bandAt(font, text, left, top);
   driver->draw2DRectangle(kBand, band);
   font->draw(text, rect<irr::s32>(left, top, band.LowerRightCorner.X, band.LowerRightCorner.Y),
              kText);
@@ -79,6 +88,16 @@ void drawBanner(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, cons
 
 void drawHint(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text) {
   drawOnBand(driver, font, text, kHintLeft, kHintTop);
+}
+
+rect<irr::s32> hintBand(irr::gui::IGUIFont* font, const wchar_t* text) {
+  return bandAt(font, text, kHintLeft, kHintTop);
+}
+
+void drawNote(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text) {
+  const irr::s32 width = static_cast<irr::s32>(font->getDimension(text).Width);
+  const irr::s32 screen = static_cast<irr::s32>(driver->getScreenSize().Width);
+  drawOnBand(driver, font, text, (screen - width) / 2, kNoteTop);
 }
 
 std::size_t panelRows() { return kRowCount; }

@@ -110,7 +110,7 @@ TEST(FrameOverlay, KeysPanelNamesTheKeysAsBound) {
     boundPanel += std::wstring(text) + L": " + action + L"\n";
   }
   for (const wchar_t* line : {L"W: throttle", L"A / D: steer", L"F1: show / hide this panel",
-                              L"H: show / hide the instruments", L"Escape: quit"})
+                              L"H: show / hide the engine and road speed gauges", L"Escape: quit"})
     EXPECT_NE(panel.find(line), std::wstring::npos) << line;
   for (const wchar_t* line : {L"Up: throttle", L"A / Right: steer", L"F2: show / hide this panel"})
     EXPECT_NE(boundPanel.find(line), std::wstring::npos) << line;

@@ -146,6 +146,13 @@ TEST(Receiver, ReboundKeysDriveTheirCommandsAndTheOldKeysNoLonger) {
   EXPECT_FALSE(s.receiver.instrumentsShown()) << "H no longer toggles them";
   s.key(irr::KEY_ESCAPE, true);
   EXPECT_TRUE(quit);
+
+  // The settings' first states of the sound and the instruments.
+  settings.mute = true;
+  settings.instruments = false;
+  s.receiver.configure(settings);
+  EXPECT_TRUE(s.receiver.muted());
+  EXPECT_FALSE(s.receiver.instrumentsShown());
 }
 
 // The cursor's pixels turn the camera by the sensitivity's degrees, counted from where the

@@ -11,23 +11,28 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: ferrox [--windowed] [--verbose] [--mute] [--seed N] [--record FILE]\n"
+    "Usage: ferrox [--windowed] [--verbose] [--mute] [--settings FILE] [--seed N]\n"
+    "              [--record FILE]\n"
     "       ferrox --replay FILE [--headless] [--windowed] [--verbose] [--mute]\n"
-    "       ferrox --help | --version\n"
+    "       ferrox -h | --help | --version\n"
     "Drive a simulated tank on a sand plain. The game starts paused: Space drives,\n"
     "F1 lists the keys, Escape ends it.\n"
     "\n"
     "  --windowed  play in a 1024x768 window instead of the full screen\n"
     "  --verbose   show the engine's whole log, not only its warnings and errors\n"
     "  --mute      start without sound; M turns it on and off\n"
+    "  --settings FILE\n"
+    "              read the settings from FILE instead of\n"
+    "              $XDG_CONFIG_HOME/ferrox/settings (else ~/.config/ferrox/settings)\n"
     "  --seed N    start the jump's random wheel from N (0 to 4294967295), not the time\n"
     "  --record FILE  record the drive into FILE, to replay it or attach it to a bug report\n"
     "  --replay FILE  play a recorded drive back: Space pauses it, the mouse swings the\n"
     "              camera, Escape ends it\n"
     "  --headless  with --replay: no window, as fast as it goes; prints the final state and\n"
     "              whether it is the recorded one (exit code 0), or not (1)\n"
-    "  --help      show this help and end\n"
-    "  --version   show the version and end\n";
+    "  -h, --help  show this help and end\n"
+    "  --version   show the version and end\n"
+    "Options given here win over the settings file.\n";
 
 // A seed: decimal digits only, within 32 bits.
 bool readSeed(const char* text, std::uint32_t& seed) {
@@ -48,9 +53,17 @@ Options parseOptions(int argc, const char* const* argv) {
     const char* name;
     bool Options::*flag;
   } kFlags[] = {
-      {"--help", &Options::help},         {"--version", &Options::version},
-      {"--windowed", &Options::windowed}, {"--verbose", &Options::verbose},
-      {"--mute", &Options::mute},         {"--headless", &Options::headless},
+      {"--help", &Options::help},       {"-h", &Options::help},
+      {"--version", &Options::version}, {"--windowed", &Options::windowed},
+      {"--verbose", &Options::verbose}, {"--mute", &Options::mute},
+      {"--headless", &Options::headless},
+  };
+  // Options with a value: the argument after the option's name.
+  const struct {
+    const char* name;
+    std::string Options::*value;
+  } kValues[] = {
+      {"--settings", &Options::settings},
   };
   for (int i = 1; i < argc; ++i) {
     const bool valued = std::strcmp(argv[i], "--seed") == 0 ||
@@ -79,9 +92,18 @@ Options parseOptions(int argc, const char* const* argv) {
       options.*f.flag = true;
       known = true;
     }
+    bool valueMissing = false;
+    for (const auto& v : kValues) {
+      if (std::strcmp(argv[i], v.name) != 0) continue;
+      valueMissing = i + 1 >= argc;
+      if (valueMissing) break;
+      options.*v.value = argv[++i];
+      known = true;
+    }
     if (known || !options.understood) continue;
     options.understood = false;
     options.unknown = argv[i];
+    options.valueMissing = valueMissing;
   }
   if (!options.mistake.empty()) return options;
   if (!options.replay.empty() && !options.record.empty())

@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   if (report(assets.load(), "cannot load")) return 1;
 
   MyEventReceiver receiver;
+  receiver.logFullScreenWarnings(options.verbose);
   irr::SIrrlichtCreationParameters window;
   window.DriverType = irr::video::EDT_OPENGL;
   window.WindowSize = irr::core::dimension2d<irr::u32>(kWindowWidth, kWindowHeight);
@@ -73,6 +74,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
     return 1;
   }
+  if (window.Fullscreen && !device->isFullscreen())
+    std::fputs("ferrox: full screen is not available here, playing in a window\n", stderr);
   xwindow::watch(device);
   if (report(assets.install(device), "cannot load")) {
     device->drop();

@@ -54,6 +54,9 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool keysShown() const { return keysShown_; }  // F1's panel of the keys
   bool muted() const { return muted_; }          // M's sound off
   void mute(bool muted) { muted_ = muted; }
+  // Whether the engine's warnings that it cannot switch to full screen reach the log; the
+  // program says so in a line of its own instead (--verbose shows them).
+  void logFullScreenWarnings(bool shown) { fullScreenWarnings_ = shown; }
 
   static constexpr int kHeldCommands = 9;  // W S A D J L I K V
 
@@ -73,6 +76,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
   bool keysShown_ = false;
   bool muted_ = false;
+  bool fullScreenWarnings_ = false;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

@@ -108,7 +108,7 @@ fuzz:
 # The pictures under docs/ from their committed sources.
 docs-pictures:
 	@tools/deps.sh docs
-	dot -Tpng -Gdpi=96 docs/architecture.dot -o docs/architecture.png
+	for source in docs/*.dot; do dot -Tpng -Gdpi=96 "$$source" -o "$${source%.dot}.png"; done
 
 format:
 	@tools/deps.sh format

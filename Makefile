@@ -68,16 +68,20 @@ handling: configure
 # built them, under $(PREFIX), staged in $(DESTDIR) when given. It builds nothing, so that
 # `sudo make install` leaves no file of root's among the build's; what it notes of the
 # install in $(BUILD_DIR) goes to the build directory's owner.
+built_program = $(shell sed -n 's/^FERROX_BIN_DIR:PATH=//p' $(BUILD_DIR)/CMakeCache.txt 2>/dev/null)/ferrox
+built = $(and $(wildcard $(BUILD_DIR)/man/ferrox.6.gz),$(wildcard \
+	$(BUILD_DIR)/icons/256x256/apps/ferrox.png),$(wildcard $(built_program)))
 install:
-	@[ -f $(BUILD_DIR)/man/ferrox.6.gz ] && [ -f $(BUILD_DIR)/icons/256x256/apps/ferrox.png ] && \
-	  [ -x "$$(sed -n 's/^FERROX_BIN_DIR:PATH=//p' $(BUILD_DIR)/CMakeCache.txt)/ferrox" ] || \
-	  { echo "make install: nothing built in $(BUILD_DIR) to install: run make game first, as yourself" >&2; exit 1; }
+	$(if $(built),,$(error nothing built in $(BUILD_DIR) to install: run make game first, as yourself))
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 	@if [ "$$(id -u)" = 0 ]; then chown -R --reference=$(BUILD_DIR) $(BUILD_DIR)/install_manifest.txt \
 	  $(BUILD_DIR)/install-records; fi
 
 # Removes what `make install` put under the same $(PREFIX) and $(DESTDIR): its files, then
-# the directories it made, once they are empty.
+# the directories it made, once they are empty. Longer than the usual rule, which removes
+# the files of install_manifest.txt alone, because that rule leaves every directory the
+# install made (share/games/ferrox/media, the icon theme's size folders, the doc folder),
+# and telling those from the ones that were there before needs the install's own note.
 uninstall:
 	DESTDIR="$(DESTDIR)" cmake -DBUILD_DIR="$(BUILD_DIR)" -DPREFIX="$(PREFIX)" \
 	  -P cmake/Uninstall.cmake

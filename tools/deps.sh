@@ -16,6 +16,7 @@
 # Does nothing when all are there; uses sudo when not root. Without root or sudo it names
 # what is missing and the command to run as root, and fails.
 # Usage: tools/deps.sh [group]...
+#        tools/deps.sh --list [group]...   only print the groups' packages, one a line
 set -euo pipefail
 
 # group: packages  # what for
@@ -48,6 +49,8 @@ EOF
 declare -A builds_on=([run]="run" [install]="run install" [package]="run install package"
   [package-check]="run install package package-check" [test]="run install test"
   [fuzz]="run install test fuzz" [docs]="docs" [format]="format")
+list_only=false
+[ "${1:-}" != --list ] || { list_only=true; shift; }
 groups=("$@")
 [ ${#groups[@]} -gt 0 ] || groups=(fuzz package-check)
 wanted=" "
@@ -63,6 +66,8 @@ while read -r group rest; do
   read -r -a names <<<"${rest%%#*}"
   packages+=("${names[@]}")
 done <<<"$list"
+
+if $list_only; then printf '%s\n' "${packages[@]}"; exit 0; fi
 
 missing=()
 for p in "${packages[@]}"; do

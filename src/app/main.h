@@ -58,12 +58,16 @@ class MyEventReceiver : public irr::IEventReceiver {
   // program says so in a line of its own instead (--verbose shows them).
   void logFullScreenWarnings(bool shown) { fullScreenWarnings_ = shown; }
 
-  static constexpr int kHeldCommands = 9;  // W S A D J L I K V
+  static constexpr int kHeldCommands = 9;   // W S A D J L I K V
+  static constexpr int kPressCommands = 5;  // Q E Space C R
 
  private:
   // Whether held command `command` is held: its key down, or a pad holding it.
   bool holds(int command) const;
   void holdCommands();
+  // Held command `command` on or off at the tank, and one-shot command `command` given to it.
+  void hold(int command, bool on);
+  void press(int command);
   void aimCamera();
 
   std::FILE* log_;

@@ -68,6 +68,7 @@ const struct {
     {irr::KEY_KEY_C, gamepad::kJump, &Tank::jump},
     {irr::KEY_KEY_R, gamepad::kReset, &Tank::reset},
 };
+static_assert(sizeof kPressKeys / sizeof kPressKeys[0] == MyEventReceiver::kPressCommands);
 
 // The engine's clock, which each run of the device ticks: every event of one run reads the
 // same time.
@@ -116,8 +117,8 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   if (event.EventType == irr::EET_JOYSTICK_INPUT_EVENT) {
     const gamepad::Reading reading = pads_.read(event.JoystickEvent, now(), inUse_);
     holdCommands();
-    for (const auto& press : kPressKeys)
-      if (reading.presses & press.pad) (tank->*press.command)();
+    for (int i = 0; i < kPressCommands; ++i)
+      if (reading.presses & kPressKeys[i].pad) press(i);
     if (reading.yaw != 0.0f || reading.rise != 0.0f) {
       padYaw_ = wrap(padYaw_ + reading.yaw, kFullTurn);
       padRise_ = wrap(padRise_ + reading.rise, static_cast<float>(2.0 * kFoldSpan));
@@ -147,15 +148,13 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     return true;
   }
   for (int i = 0; i < kHeldCommands; ++i) {
-    const auto& row = kHeldKeys[i];
-    if (row.key != key.Key) continue;
-    held_[i] = holds(i);
-    (tank->*row.command)(held_[i]);
+    if (kHeldKeys[i].key != key.Key) continue;
+    hold(i, holds(i));
     return true;
   }
-  for (const auto& press : kPressKeys) {
-    if (press.key != key.Key) continue;
-    if (key.PressedDown && !repeat) (tank->*press.command)();
+  for (int i = 0; i < kPressCommands; ++i) {
+    if (kPressKeys[i].key != key.Key) continue;
+    if (key.PressedDown && !repeat) press(i);
     return true;
   }
   return false;
@@ -176,7 +175,7 @@ void MyEventReceiver::release() {
   for (bool& held : held_) held = false;
   pads_.release();
   if (tank == nullptr) return;
-  for (const auto& held : kHeldKeys) (tank->*held.command)(false);
+  for (int i = 0; i < kHeldCommands; ++i) hold(i, false);
 }
 
 void MyEventReceiver::watchPads(const irr::core::array<irr::SJoystickInfo>& pads) {
@@ -197,13 +196,18 @@ bool MyEventReceiver::holds(int command) const {
 // Tells the tank each held command whose keys and pads together now hold it otherwise.
 void MyEventReceiver::holdCommands() {
   for (int i = 0; i < kHeldCommands; ++i) {
-    const auto& row = kHeldKeys[i];
     const bool on = holds(i);
-    if (on == held_[i]) continue;
-    held_[i] = on;
-    (tank->*row.command)(on);
+    if (on != held_[i]) hold(i, on);
   }
 }
+
+// Every command reaches the tank through these two.
+void MyEventReceiver::hold(int command, bool on) {
+  held_[command] = on;
+  (tank->*kHeldKeys[command].command)(on);
+}
+
+void MyEventReceiver::press(int command) { (tank->*kPressKeys[command].command)(); }
 
 // The cursor's column turns the camera and its row pitches it, one degree a pixel; the
 // pads' swing adds to both, so that the mouse goes on from where a pad left the camera.

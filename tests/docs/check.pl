@@ -241,7 +241,7 @@ sub check_code {
     $token =~ s/\(\)$//;
     next if $token eq '' || $token =~ m{^(/|~|\$|-|https?:|\w+=)} || $token =~ /::/;
     if ($token =~ /^([\w<>*-]+)(\.[\w<>*-]+)+$/ && ($test_prefixes{$1} || $1 =~ /^[A-Z][a-z]\w*$/)
-        && !-e "$src/$token" && $token !~ /\.(h|cpp|md)$/) {
+        && !-e "$src/$token" && $token !~ /\.(h|cpp|md|sh|pl|cmake|txt|tsv|json|dot|gp|png|in)$/) {
       check_test_name($file, $line, $token);
     } elsif ($token =~ m{/} || $token =~ $extensions || $token =~ /^\.[\w-]+$/) {
       check_path($file, $line, $token);

@@ -7,11 +7,14 @@
 //   FERROX_LAUNCH_NS       wall clock (ns since the epoch) when the process was launched
 // and writes, once the count is over, one line:
 //   first_frame_s <s> frames <n> seconds <s> fps <f> cpu_ms_per_frame <ms> peak_kb <kB>
-//   longest_frame_s <s>
-// with the processor time of all threads (the software rasterizer's included) per frame, and
-// the longest time between two frames from the first frame on.
+//   longest_frame_s <s> first_frame_cpu_s <s> cpu_frame_median_ms <ms> cpu_frame_worst_ms <ms>
+// with the processor time of all threads (the software rasterizer's included) per frame, the
+// longest time between two frames from the first frame on, the processor time from launch to
+// the end of the first frame, and the median and the most processor time between two frames
+// from the first on (the frames counted are those up to the end of the count).
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,9 +41,17 @@ struct Counter {
   double startAt = 0.0;       // s, monotonic, when counting started
   double startCpu = 0.0;      // s of processor time, when counting started
   long startFrames = 0;
-  double lastAt = 0.0;         // s, monotonic, the end of the last swap
-  double longestFrameS = 0.0;  // s between two swaps, the longest since the first frame
+  double lastAt = 0.0;          // s, monotonic, the end of the last swap
+  double longestFrameS = 0.0;   // s between two swaps, the longest since the first frame
+  double firstFrameCpuS = 0.0;  // s of processor time at the end of the first swap
+  double lastCpu = 0.0;         // s of processor time at the end of the last swap
+  long timed = 0;               // entries of frameCpuMs
 };
+
+// ms of processor time between swaps, from the first on; plain static storage, since the
+// constructor above may run before any object's own, and untouched pages cost no memory.
+constexpr long kMostTimed = 1 << 17;
+double frameCpuMs[kMostTimed];
 
 Counter counter;
 
@@ -78,6 +89,10 @@ __attribute__((constructor)) void arm() {
 void count() {
   ++counter.frames;
   const double t = now(CLOCK_MONOTONIC);
+  const double cpu = now(CLOCK_PROCESS_CPUTIME_ID);
+  if (counter.frames > 1 && counter.timed < kMostTimed)
+    frameCpuMs[counter.timed++] = 1000.0 * (cpu - counter.lastCpu);
+  counter.lastCpu = cpu;
   if (counter.frames > 1 && t - counter.lastAt > counter.longestFrameS)
     counter.longestFrameS = t - counter.lastAt;
   counter.lastAt = t;
@@ -85,6 +100,7 @@ void count() {
     const double wall = now(CLOCK_REALTIME);
     counter.firstFrameS = wall - static_cast<double>(counter.launchNs) * 1e-9;
     counter.firstAt = t;
+    counter.firstFrameCpuS = cpu;
     return;
   }
   if (counter.startAt == 0.0) {
@@ -97,13 +113,17 @@ void count() {
   const double elapsed = t - counter.startAt;
   if (elapsed < counter.seconds) return;
   const long frames = counter.frames - counter.startFrames;
-  const double cpu = now(CLOCK_PROCESS_CPUTIME_ID) - counter.startCpu;
+  const double spent = cpu - counter.startCpu;
+  std::sort(frameCpuMs, frameCpuMs + counter.timed);
+  const double median = counter.timed == 0 ? 0.0 : frameCpuMs[counter.timed / 2];
+  const double worst = counter.timed == 0 ? 0.0 : frameCpuMs[counter.timed - 1];
   if (FILE* f = std::fopen(counter.out, "w")) {
     std::fprintf(f,
                  "first_frame_s %.3f frames %ld seconds %.3f fps %.2f cpu_ms_per_frame %.3f "
-                 "peak_kb %ld longest_frame_s %.3f\n",
-                 counter.firstFrameS, frames, elapsed, frames / elapsed, 1000.0 * cpu / frames,
-                 peakKb(), counter.longestFrameS);
+                 "peak_kb %ld longest_frame_s %.3f first_frame_cpu_s %.3f "
+                 "cpu_frame_median_ms %.2f cpu_frame_worst_ms %.2f\n",
+                 counter.firstFrameS, frames, elapsed, frames / elapsed, 1000.0 * spent / frames,
+                 peakKb(), counter.longestFrameS, counter.firstFrameCpuS, median, worst);
     std::fclose(f);
   }
   counter.done = true;

@@ -30,21 +30,31 @@ std::string nameOf(const char* kind, std::size_t i) {
   return name;
 }
 
-w::Bytes everyProperty() {
+// Every property, the diffuse colour `level`: materials of one level are drawn alike.
+w::Bytes everyProperty(unsigned level) {
   return w::property(w::kAmbient, w::colourFloats(0.5f, 0.5f, 0.5f)) +
-         w::property(w::kDiffuse, w::colourBytes(1, 2, 3) + w::colourBytes(4, 5, 6, 0x12)) +
+         w::property(w::kDiffuse, w::colourBytes(level, 2, 3) + w::colourBytes(4, 5, 6, 0x12)) +
          w::property(w::kSpecular, w::colourBytes(0, 0, 0)) +
          w::property(w::kShininess, w::percentInt(10)) + w::property(0xA041, w::percentInt(0)) +
-         w::property(w::kTransparency, w::percentFloat(0.5f)) +
+         w::property(w::kTransparency, w::percentFloat(0.0f)) +
          w::property(0xA052, w::percentInt(0)) + w::property(0xA053, w::percentInt(0)) +
          w::shading(3) + w::chunk(0xA087, w::f32(1.0f));
 }
 
+// The materials come in as many kinds as the role may draw, so that each is compared with
+// every kind before it finds its own; the triangles are specks, each in a cell of its own
+// about the pivot, so that neither the role's surface nor its view nor the ground's layers
+// refuse them.
+constexpr float kSpeck = 1e-3f;   // m
+constexpr float kCell = 1.5625f;  // m: a cell of the ground's grid, 200 m over 128
+
 std::string worstFor(MeshRole role) {
   const assets::MeshLimits limits = assets::limitsOf(role);
+  const bool ground = role == MeshRole::Ground;
   std::vector<w::Bytes> scene;
   for (std::size_t m = 0; m < kMostMaterials; ++m)
-    scene.push_back(w::material(nameOf("m", m), everyProperty()));
+    scene.push_back(
+        w::material(nameOf("m", m), everyProperty(static_cast<unsigned>(m % limits.maxBuffers))));
   const std::size_t objects = kMostObjects;  // some without triangles, each with a group
   for (std::size_t o = 0; o < objects; ++o) {
     const std::size_t first = limits.maxTriangles * o / objects;
@@ -52,9 +62,15 @@ std::string worstFor(MeshRole role) {
     w::Mesh mesh;
     w::Group group{nameOf("m", o % kMostMaterials), {}};
     for (std::size_t t = first; t < last; ++t) {
-      const float x = limits.maxExtent * static_cast<float>(t) / limits.maxTriangles;
+      // The file's (x, y, z) is the scene's (x, z, y).
+      const float x = ground ? -60.0f + kCell * static_cast<float>(t % 64) + 0.1f
+                             : limits.pivot.x + kSpeck * static_cast<float>(t % 64);
+      const float y = ground ? -20.0f + kCell * static_cast<float>(t / 64) + 0.1f
+                             : limits.pivot.z + kSpeck * static_cast<float>(t / 64);
+      const float z = limits.pivot.y;
       const auto base = static_cast<unsigned>(mesh.vertices.size());
-      mesh.vertices.insert(mesh.vertices.end(), {{x, 0, 0}, {x, limits.maxExtent, 0}, {0, 0, x}});
+      mesh.vertices.insert(mesh.vertices.end(),
+                           {{x, y, z}, {x + kSpeck, y, z}, {x, y + kSpeck, z}});
       mesh.texCoords.insert(mesh.texCoords.end(), {{0, 0}, {1, 0}, {0, 1}});
       mesh.faces.push_back({base, base + 1, base + 2});
       group.faces.push_back(static_cast<unsigned>(t - first));

@@ -28,10 +28,9 @@ std::string windowFailureReason() {
   return std::string("no X server or no OpenGL on display ") + display;
 }
 
-// Names each file on stderr; true when there was any.
-bool report(const std::vector<std::string>& paths, const char* what) {
+// Names each file on stderr.
+void report(const std::vector<std::string>& paths, const char* what) {
   for (const std::string& path : paths) std::fprintf(stderr, "ferrox: %s %s\n", what, path.c_str());
-  return !paths.empty();
 }
 
 }  // namespace
@@ -56,7 +55,10 @@ int main(int argc, char** argv) {
   // tank and its world, the sound, the game pads.
   assets::enterMediaDirectory(assets::kGroundMesh);
   assets::Library assets;  // the engine gets the finished meshes and images, never the files
-  if (report(assets.load(), "cannot load")) return 1;
+  // A texture that cannot be loaded is named and its surfaces drawn untextured; a mesh or
+  // the font ends the game before its window opens.
+  report(assets.load(), "cannot load");
+  if (!assets.playable()) return 1;
 
   MyEventReceiver receiver;
   receiver.logFullScreenWarnings(options.verbose);
@@ -77,7 +79,8 @@ int main(int argc, char** argv) {
   if (window.Fullscreen && !device->isFullscreen())
     std::fputs("ferrox: full screen is not available here, playing in a window\n", stderr);
   xwindow::watch(device);
-  if (report(assets.install(device), "cannot load")) {
+  report(assets.install(device), "cannot load");
+  if (!assets.playable()) {
     device->drop();
     return 1;
   }

@@ -13,22 +13,21 @@ Tank* tank = nullptr;
 
 namespace {
 
-// The camera swings 10 m round the hull, one degree per pixel. A pitch near 0 or 180
-// degrees puts it at the hull's height and beyond those under the ground, so the pitch folds
-// back (reflects) this far short of them: a continuous zigzag of slope one, and the pitch
-// equals the row wherever the camera was above the ground anyway.
-constexpr float kCameraMargin = 8.0f;  // deg above the horizontal, at either side
-constexpr float kHalfTurn = 180.0f;    // deg
+// The camera swings 10 m round the hull, one degree per pixel: the cursor's row is the
+// camera's pitch in degrees, modulo a full turn, and its column the yaw. Tank::rotateCamera
+// keeps that pitch exactly wherever it leaves the camera at least Tank::kCameraFreeHeight
+// (2 m) above the ground. Only the rows whose pitch would take it lower fold back over the
+// top instead: on a tank at rest, rows 0-12, 168-372 and 528-732 (pitches from 168 round
+// to 12 degrees). Row 0 turns the camera to 21 degrees, row 270 to 90 and row 600 to 113;
+// every other row is its own pitch (row 400: 40 degrees). And within 54 degrees of the top
+// (rows 37-143 and their like) the view's up leans aside, so that the picture rolls over
+// across those rows instead of spinning at row 90; elsewhere up is the world's.
+constexpr float kFullTurn = 360.0f;  // deg
 
-constexpr double kFoldSpan = kHalfTurn - 2.0 * kCameraMargin;  // deg from one fold to the next
-constexpr float kFullTurn = 360.0f;                            // deg
-
-// The camera's pitch for a cursor row: the row folded into [margin, 180 - margin].
+// The camera's pitch for a cursor row, in [0, 360).
 float cameraPitch(double row) {
-  const double span = kFoldSpan;  // deg
-  double t = std::fmod(row - static_cast<double>(kCameraMargin), 2.0 * span);
-  if (t < 0) t += 2.0 * span;
-  return static_cast<float>(kCameraMargin + (t <= span ? t : 2.0 * span - t));
+  const double pitch = std::fmod(row, static_cast<double>(kFullTurn));  // deg
+  return static_cast<float>(pitch < 0 ? pitch + kFullTurn : pitch);
 }
 
 // Where the game starts the cursor: a full turn round, so the camera stands behind the
@@ -121,7 +120,7 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
       if (reading.presses & kPressKeys[i].pad) press(i);
     if (reading.yaw != 0.0f || reading.rise != 0.0f) {
       padYaw_ = wrap(padYaw_ + reading.yaw, kFullTurn);
-      padRise_ = wrap(padRise_ + reading.rise, static_cast<float>(2.0 * kFoldSpan));
+      padRise_ = wrap(padRise_ + reading.rise, kFullTurn);
       aimCamera();
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <system_error>
 
@@ -19,27 +20,33 @@ namespace assets {
 
 namespace fs = std::filesystem;
 
-bool readFile(const char* path, Bytes& bytes) {
+bool readFile(const char* path, Bytes& bytes, std::string* why) {
+  auto failed = [&](const char* what) {
+    if (why != nullptr) *why = what;
+    return false;
+  };
   // Opened without waiting (a pipe would block the open forever), then refused unless what
   // was opened is a regular file: a directory, a pipe or a device never reaches the read,
   // whatever the path named when it was looked at before.
   const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
+  if (fd < 0) return failed(errno == ENOENT ? "no such file" : std::strerror(errno));
   struct stat status;
-  bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    return failed("not a regular file");
+  }
   bytes.clear();
   unsigned char chunk[1 << 16];
-  while (ok && bytes.size() <= kMaxAssetBytes) {  // past the limit it is refused by its size
+  int error = 0;
+  while (bytes.size() <= kMaxAssetBytes) {  // past the limit it is refused by its size
     const ssize_t got = ::read(fd, chunk, sizeof chunk);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) {
-      ok = got == 0;
-      break;
-    }
+    if (got < 0) error = errno;
+    if (got <= 0) break;
     bytes.insert(bytes.end(), chunk, chunk + got);
   }
   ::close(fd);
-  return ok;
+  return error == 0 || failed(std::strerror(error));
 }
 
 std::vector<fs::path> workingDirCandidates(const fs::path& cwd, const fs::path& exeDir) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 namespace assets {
@@ -14,9 +15,10 @@ constexpr std::size_t kMaxAssetBytes = 32u << 20;  // bytes, the largest file re
 
 // The whole of the regular file at `path` in `bytes`. False when it cannot be opened, is not
 // a regular file (a directory, a pipe or a device is never read, and never waited on), or
-// fails to read. A file longer than kMaxAssetBytes is read only a little past that limit, so
-// the caller refuses it by its size without holding all of it.
-bool readFile(const char* path, Bytes& bytes);
+// fails to read; then `why`, when given, says which. A file longer than kMaxAssetBytes is
+// read only a little past that limit, so the caller refuses it by its size without holding
+// all of it.
+bool readFile(const char* path, Bytes& bytes, std::string* why = nullptr);
 
 // The directories the program may work from so that its ../media paths resolve, in the
 // order it tries them: where it was started (as in the source tree, from bin/), the

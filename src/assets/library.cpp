@@ -61,18 +61,29 @@ std::string install(irr::IrrlichtDevice* device, AssetKind kind, const char* pat
   return "unknown kind";
 }
 
+void Library::refuse(std::vector<std::string>& problems, const char* path, AssetKind kind,
+                     const std::string& why) {
+  if (kind == AssetKind::Texture) {
+    problems.push_back(std::string(path) + ": " + why + "; drawn untextured");
+    return;
+  }
+  problems.push_back(std::string(path) + ": " + why);
+  playable_ = false;
+}
+
 std::vector<std::string> Library::load(const std::filesystem::path& from) {
   std::vector<std::string> problems;
   auto take = [&](const char* path, AssetKind kind, MeshRole role) {
     Bytes bytes;
-    if (!readFile((from / path).c_str(), bytes)) {
-      problems.push_back(std::string(path) + ": cannot be read");
+    std::string why;
+    if (!readFile((from / path).c_str(), bytes, &why)) {
+      refuse(problems, path, kind, "cannot be read: " + why);
       return;
     }
     Entry entry{path, kind, Decoded()};
-    const std::string why = decode(kind, role, bytes.data(), bytes.size(), entry.decoded);
+    why = decode(kind, role, bytes.data(), bytes.size(), entry.decoded);
     if (!why.empty())
-      problems.push_back(std::string(path) + ": " + why);
+      refuse(problems, path, kind, why);
     else
       decoded_.push_back(std::move(entry));
   };
@@ -86,7 +97,7 @@ std::vector<std::string> Library::install(irr::IrrlichtDevice* device) {
   std::vector<std::string> problems;
   for (Entry& entry : decoded_) {
     const std::string why = assets::install(device, entry.kind, entry.path, entry.decoded);
-    if (!why.empty()) problems.push_back(std::string(entry.path) + ": " + why);
+    if (!why.empty()) refuse(problems, entry.path, entry.kind, why);
   }
   decoded_.clear();
   return problems;

@@ -42,15 +42,21 @@ std::string decode(AssetKind kind, MeshRole role, const unsigned char* bytes, st
 std::string install(irr::IrrlichtDevice* device, AssetKind kind, const char* path,
                     Decoded& decoded);
 
+// A texture that cannot be loaded is not installed: the engine's caches have no texture of
+// that name, and the surfaces that wear it are drawn untextured. The game plays without it,
+// but not without a mesh or the font.
 class Library {
  public:
   // Reads and decodes every asset, its path taken from `from` (the working directory when
-  // empty); "path: reason" for each one that cannot be read or is refused. What is refused
-  // is not kept.
+  // empty); "path: reason" for each one that cannot be read or is refused, a texture's
+  // ending "; drawn untextured". What is refused is not kept.
   std::vector<std::string> load(const std::filesystem::path& from = {});
   // Installs every asset load() kept, freeing its decoded form; "path: reason" for each the
-  // engine would not take.
+  // engine would not take, as load() names them.
   std::vector<std::string> install(irr::IrrlichtDevice* device);
+  // Whether every mesh and the font were loaded and installed so far: the game cannot
+  // play without one of them.
+  bool playable() const { return playable_; }
 
  private:
   struct Entry {
@@ -58,7 +64,12 @@ class Library {
     AssetKind kind;
     Decoded decoded;
   };
+  // "path: why" into `problems`, and whether the game can still play.
+  void refuse(std::vector<std::string>& problems, const char* path, AssetKind kind,
+              const std::string& why);
+
   std::vector<Entry> decoded_;
+  bool playable_ = true;
 };
 
 // Reads (from `from`, as Library::load), decodes and installs every asset on `device`; the

@@ -1,5 +1,6 @@
 #include "assets/mesh3ds.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <vector>
 
@@ -9,12 +10,49 @@
 namespace assets {
 namespace {
 
-constexpr MeshLimits kGroundLimits{3200, 100.0f, 40000.0f};  // drawn x10: 1 km from the origin
-constexpr MeshLimits kHullLimits{800, 7.0f, 270.0f};
-constexpr MeshLimits kTrackLimits{9600, 6.0f, 92.0f};
-constexpr MeshLimits kWheelLimits{3000, 0.5f, 2.4f};
-constexpr MeshLimits kTurretLimits{1000, 5.0f, 116.0f};
-constexpr MeshLimits kGunLimits{1500, 6.0f, 32.0f};
+// Clear of the camera. The chase camera hangs 10 m behind a pivot at the hull's origin and
+// turns about it; where the ground would bring it lower than 1 m it is only ever lifted, on
+// the side away from the hull, so the eye is never nearer than kCameraOrbit to the hull's
+// origin, whatever the hull's pitch and roll, the turret's yaw or the gun's elevation. A
+// mesh whose every vertex lies within `r` of its pivot, drawn at most `scale` times its size,
+// its pivot at most `fromHull` from the hull's origin, therefore stays at least
+// kCameraOrbit - fromHull - scale r from the eye (the triangle inequality, in every pose);
+// each role keeps that at least kNearPlane + kCameraMargin. The rig, in m:
+// - hull: its pivot is the hull's origin;
+// - turret: on the hull 2 above its origin, turning about its own vertical axis;
+// - gun: its pivot on the turret 0.4 up and 2.3 ahead, so sqrt(2.4^2 + 2.3^2) = 3.33 from
+//   the hull's origin at any yaw; the gun mesh hangs 2.2 ahead of that pivot, which is
+//   therefore 2.2 behind the mesh's origin;
+// - track: on the tank's root, not the hull, 1.7 to the side and 0.6 up, drawn at most
+//   1.15 times its size; the hull rides on its springs within about a metre of the root,
+//   so 2.5 from the hull's origin;
+// - wheel: on a mount 1.7 out, 1.0 up and up to 2.7 along the hull, hanging about 0.75
+//   below it on its spring: 3.5 from the hull's origin.
+// The tracks' and wheels' figures hold while the hull rides on them; a jump throws the hull
+// off its running gear for a moment, which no bound on a mesh can cover.
+constexpr float kNearPlane = 1.0f;      // m: the camera's near value, the engine's default
+constexpr float kCameraMargin = 0.25f;  // m kept beyond the near plane
+
+constexpr MeshPoint kAtOrigin{0.0f, 0.0f, 0.0f};
+constexpr MeshPoint kGunPivot{0.0f, 0.0f, -2.2f};  // m, behind the gun mesh's origin
+
+// The ground is not on the rig: its reach bounds the world (drawn x10: 1 km from the
+// origin), its relief and layers what it draws (mesh_fit.h).
+constexpr MeshLimits kGroundLimits{3200, 100.0f, 40000.0f, 2, 0.0f, kAtOrigin, 0.0f, 10.0f};
+constexpr MeshLimits kHullLimits{800, 7.0f, 270.0f, 20, 3.3f, kAtOrigin, 0.0f, 1.0f};
+constexpr MeshLimits kTrackLimits{9600, 5.0f, 92.0f, 20, 2.3f, kAtOrigin, 2.5f, 1.15f};
+constexpr MeshLimits kWheelLimits{3000, 0.5f, 1.2f, 20, 0.03f, kAtOrigin, 3.5f, 1.0f};
+constexpr MeshLimits kTurretLimits{1000, 5.0f, 90.0f, 16, 1.6f, kAtOrigin, 2.0f, 1.0f};
+constexpr MeshLimits kGunLimits{1500, 5.4f, 32.0f, 20, 1.8f, kGunPivot, 3.33f, 1.0f};
+
+constexpr bool clearOfCamera(const MeshLimits& limits) {
+  return kCameraOrbit - limits.fromHull - limits.scale * limits.maxReach >=
+         kNearPlane + kCameraMargin;
+}
+static_assert(clearOfCamera(kHullLimits) && clearOfCamera(kTrackLimits) &&
+                  clearOfCamera(kWheelLimits) && clearOfCamera(kTurretLimits) &&
+                  clearOfCamera(kGunLimits),
+              "every part of the tank stays clear of the camera's near plane");
 
 // A buffer's indices are 16 bits wide, and one buffer may hold every triangle of a mesh.
 constexpr std::size_t kMaxBufferVertices = 65535;
@@ -100,7 +138,7 @@ MeshLimits limitsOf(MeshRole role) {
     case MeshRole::Turret: return kTurretLimits;
     case MeshRole::Gun: return kGunLimits;
   }
-  return MeshLimits{0, 0.0f, 0.0f};
+  return MeshLimits{0, 0.0f, 0.0f, 0, 0.0f, kAtOrigin, 0.0f, 1.0f};
 }
 
 const char* roleName(MeshRole role) {
@@ -123,14 +161,35 @@ irr::scene::SAnimatedMesh* decode3ds(const unsigned char* bytes, std::size_t siz
   const std::vector<std::size_t> triangles = assignMaterials(file, why);
   if (!why.empty()) return nullptr;
 
-  const std::size_t fallback = file.materials.size();  // the default material's buffer
-  std::vector<irr::scene::SMeshBuffer*> buffers(fallback + 1, nullptr);
+  // Each material's buffer: the first of the materials drawn alike, the default material
+  // (faces in no group) last.
+  const std::size_t fallback = file.materials.size();
+  std::vector<irr::video::SMaterial> drawn(fallback + 1);
+  for (std::size_t i = 0; i < fallback; ++i) drawn[i] = file.materials[i].material;
+  std::vector<std::size_t> bufferOf(fallback + 1);
+  std::vector<std::size_t> merged(fallback + 1, 0);  // triangles of each first material
+  std::vector<std::size_t> firsts;                   // the materials that have a buffer
+  const MeshLimits limits = limitsOf(role);
   for (std::size_t i = 0; i <= fallback; ++i) {
     if (triangles[i] == 0) continue;
+    const auto same = std::find_if(firsts.begin(), firsts.end(),
+                                   [&](std::size_t j) { return drawn[j] == drawn[i]; });
+    bufferOf[i] = same == firsts.end() ? i : *same;
+    if (same == firsts.end()) firsts.push_back(i);
+    if (firsts.size() > limits.maxBuffers) {
+      why = std::string("3DS: too many materials to draw: a ") + roleName(role) +
+            " mesh draws at most " + std::to_string(limits.maxBuffers) + " distinct materials";
+      return nullptr;
+    }
+    merged[bufferOf[i]] += triangles[i];
+  }
+  std::vector<irr::scene::SMeshBuffer*> buffers(fallback + 1, nullptr);
+  for (std::size_t i = 0; i <= fallback; ++i) {
+    if (merged[i] == 0) continue;
     buffers[i] = new irr::scene::SMeshBuffer();
-    if (i < fallback) buffers[i]->Material = file.materials[i].material;
-    buffers[i]->Vertices.reallocate(static_cast<irr::u32>(3 * triangles[i]));
-    buffers[i]->Indices.reallocate(static_cast<irr::u32>(3 * triangles[i]));
+    buffers[i]->Material = drawn[i];
+    buffers[i]->Vertices.reallocate(static_cast<irr::u32>(3 * merged[i]));
+    buffers[i]->Indices.reallocate(static_cast<irr::u32>(3 * merged[i]));
   }
   const irr::video::SColor defaultColour = irr::video::SMaterial().DiffuseColor;
   std::vector<bool> grouped;
@@ -141,11 +200,11 @@ irr::scene::SAnimatedMesh* decode3ds(const unsigned char* bytes, std::size_t siz
       for (std::size_t i = 0; i < group.count; ++i) {
         const std::size_t face = tds::u16At(bytes + group.facesAt + tds::kFaceIndexBytes * i);
         grouped[face] = true;
-        addFace(*buffers[group.material], bytes, object, face, colour);
+        addFace(*buffers[bufferOf[group.material]], bytes, object, face, colour);
       }
     }
     for (std::size_t face = 0; face < object.faceCount; ++face)
-      if (!grouped[face]) addFace(*buffers[fallback], bytes, object, face, defaultColour);
+      if (!grouped[face]) addFace(*buffers[bufferOf[fallback]], bytes, object, face, defaultColour);
   }
 
   irr::scene::SMesh* mesh = new irr::scene::SMesh();

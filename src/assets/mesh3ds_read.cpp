@@ -307,13 +307,11 @@ class Reader {
     Context inMaterial;
     inMaterial.material = &material;
     if (!children(kMaterial, body, stop, depth + 1, inMaterial, nullptr)) return false;
+    // Blended over what lies behind it, a transparent layer costs its whole area however
+    // many lie in front; no mesh of ours is transparent.
+    if (values_.transparency > 0.0f)
+      return failRole("a transparent material", "is opaque throughout", body);
     material.vertexColour = material.material.DiffuseColor;
-    if (values_.transparency > 0.0f) {
-      material.material.MaterialType = irr::video::EMT_TRANSPARENT_VERTEX_ALPHA;
-      material.material.MaterialTypeParam = values_.transparency;
-      material.vertexColour.setAlpha(
-          static_cast<irr::u32>(std::lround((1.0f - values_.transparency) * kColourScale)));
-    }
     file_.materials.push_back(std::move(material));
     return true;
   }
@@ -369,12 +367,16 @@ class Reader {
       return failRole("too many vertices", "has at most " + std::to_string(most), body);
     object.verticesAt = body + 2;
     object.vertexCount = mesh.vertexCount;
-    for (std::size_t i = 0; i < 3 * mesh.vertexCount; ++i) {
-      const float c = floatAt(bytes_ + object.verticesAt + 4 * i);
-      if (!(std::fabs(c) <= limits_.maxExtent))  // false for NaN too
-        return failRole("a vertex coordinate of " + number(c) + " m",
-                        "reaches at most " + number(limits_.maxExtent) + " m from its origin",
-                        body);
+    // The file's (x, y, z) is the scene's (x, z, y).
+    const MeshPoint& pivot = limits_.pivot;
+    for (std::size_t i = 0; i < mesh.vertexCount; ++i) {
+      const unsigned char* at = bytes_ + object.verticesAt + kVertexBytes * i;
+      const double x = floatAt(at) - pivot.x, y = floatAt(at + 8) - pivot.y,
+                   z = floatAt(at + 4) - pivot.z;
+      const double reach = std::sqrt(x * x + y * y + z * z);
+      if (!(reach <= limits_.maxReach))  // false for NaN too
+        return failRole("a vertex " + number(reach) + " m from its pivot",
+                        "reaches at most " + number(limits_.maxReach) + " m from its pivot", body);
     }
     return true;
   }

@@ -23,7 +23,7 @@ constexpr std::size_t kFaceIndexBytes = 2;  // a face number in a material group
 struct Material {
   std::string name;                 // "" when the material has no name chunk
   irr::video::SMaterial material;   // as the scene draws it
-  irr::video::SColor vertexColour;  // diffuse, with the opacity as alpha
+  irr::video::SColor vertexColour;  // the diffuse colour, which each vertex carries
 };
 
 struct Group {

@@ -16,9 +16,12 @@ using irr::scene::ISceneNode;
 // Rig, in metres relative to the parent node.
 const vector3df kCameraPosition(0.0f, 0.0f, -10.0f);  // on the camera pivot, behind the hull
 constexpr float kCameraFarValue = 1000.0f;            // m
-constexpr float kTrackSideX = 1.7f;                   // m, track centre from the hull's axis
-constexpr float kTrackY = 0.6f;                       // m
-constexpr float kTrackZ = 0.05f;                      // m
+// How far the camera's up leans along the pivot's side, looking straight down, against the
+// world's up of length 1: more rolls the picture over faster at the top, slower at the ends.
+constexpr float kCameraLean = 1.0f;
+constexpr float kTrackSideX = 1.7f;  // m, track centre from the hull's axis
+constexpr float kTrackY = 0.6f;      // m
+constexpr float kTrackZ = 0.05f;     // m
 const vector3df kTrackScale(1.0f, 1.1f, 1.15f);
 constexpr float kMountSideX = 1.7f;                 // m, spring mount from the hull's axis
 constexpr float kMountY = 1.0f;                     // m
@@ -343,37 +346,71 @@ void Tank::placeCamera() {
     return static_cast<double>(eye.Y);
   };
 
+  // The asked pitch stands wherever it leaves the camera kCameraFreeHeight up or higher.
+  // Elsewhere the pitches that would take it lower, an arc of the circle on which the pitch
+  // swings the camera over the hull, are squeezed back over the top onto the free arc: on
+  // the way down past the free arc's end the camera turns back, crosses the top again and
+  // comes down to the arc's other end where the asked pitch climbs into it from below. So
+  // the camera moves on as the cursor does, and never below kCameraFreeHeight; where no
+  // pitch reaches that high it takes the highest, lifted to kCameraClearance if that is
+  // still too low.
+  const double full = kFullTurn;  // deg
   double pitch = cameraPitch;
   bool lift = false;
-  if (heightAt(pitch) < kCameraClearance) {
-    // The pitch swings the camera over the hull on a circle, so its height is
-    // centre + a cos(pitch) + b sin(pitch): highest at the pitch `top`, and at least the
-    // clearance within `reach` of it. The pitch moves to the nearer end of that arc; where
-    // no pitch reaches the clearance the camera takes the highest one and is lifted.
-    const double h0 = heightAt(0.0), h90 = heightAt(kFullTurn / 4), h180 = heightAt(kFullTurn / 2);
+  if (heightAt(pitch) < kCameraFreeHeight) {
+    // The height is centre + a cos(pitch) + b sin(pitch): highest at the pitch `top`, and
+    // at least the free height within `reach` of it.
+    const double h0 = heightAt(0.0), h90 = heightAt(full / 4), h180 = heightAt(full / 2);
     const double centre = (h0 + h180) / 2, a = (h0 - h180) / 2, b = h90 - centre;
     const double amplitude = std::hypot(a, b);
     const double top = std::atan2(b, a) * irr::core::RADTODEG64;
-    const double need = kCameraClearance - centre;
+    const double need = kCameraFreeHeight - centre;
     if (need >= amplitude) {
       pitch = top;
-      lift = true;
+      lift = centre + amplitude < kCameraClearance;
     } else {
-      const double reach = std::acos(need / amplitude) * irr::core::RADTODEG64;
-      const double off = std::remainder(cameraPitch - top, static_cast<double>(kFullTurn));
-      pitch = top + std::clamp(off, -reach, reach);
+      const double reach = std::acos(std::max(need / amplitude, -1.0)) * irr::core::RADTODEG64;
+      const double off = std::remainder(cameraPitch - top, full);
+      if (std::fabs(off) > reach) {
+        const double beyond = off > 0 ? off - reach : off + full - reach;  // deg past the arc
+        pitch = top + reach - beyond * (2 * reach) / (full - 2 * reach);
+      }
     }
   }
   rotation.X = static_cast<float>(pitch);
   cameraPivot->setRotation(rotation);
   camera->setPosition(kCameraPosition);
-  if (!lift) return;
   const irr::core::matrix4 pivotToWorld = hull * cameraPivot->getRelativeTransformation();
-  vector3df eye = kCameraPosition;
+
+  vector3df eye = kCameraPosition;  // m, in the world
   pivotToWorld.transformVect(eye);
-  eye.Y = kCameraClearance;
-  irr::core::matrix4 worldToPivot;
-  if (!pivotToWorld.getInverse(worldToPivot)) return;
-  worldToPivot.transformVect(eye);
-  camera->setPosition(eye);
+  if (lift) {
+    eye.Y = kCameraClearance;
+    irr::core::matrix4 worldToPivot;
+    if (pivotToWorld.getInverse(worldToPivot)) {
+      vector3df onPivot = eye;
+      worldToPivot.transformVect(onPivot);
+      camera->setPosition(onPivot);
+    }
+  }
+
+  // Up is the world's up; but near the top, where the view looks down along it and the
+  // picture would spin half a turn as the camera crosses over, it leans towards the pivot's
+  // side, so that the picture rolls that half turn over the whole crossing instead. The lean
+  // grows from nothing where the picture's top edge dips below the horizon, so wherever the
+  // horizon is in sight it stays level; straight down, up has kCameraLean along the pivot's
+  // side however the hull tilts that side.
+  const vector3df look = camera->getTarget() - eye;  // m
+  const float lookLength = look.getLength();         // m
+  // The view's horizontal share against that share where the picture's top edge is level.
+  const float flat = lookLength > 0.0f
+                         ? std::hypot(look.X, look.Z) / lookLength / std::cos(camera->getFOV() / 2)
+                         : 1.0f;
+  // 0 with the horizon in sight, 1 looking straight down.
+  const float near = std::max(0.0f, 1.0f - flat * flat);
+  vector3df pivotSide(1.0f, 0.0f, 0.0f);
+  pivotToWorld.rotateVect(pivotSide);
+  pivotSide.normalize();
+  const float lean = near * (kCameraLean - pivotSide.Y);
+  camera->setUpVector(vector3df(0.0f, 1.0f, 0.0f) + pivotSide * lean);
 }

@@ -44,6 +44,9 @@ class Tank {
   // The least height of the chase camera above the ground plane, in metres: the near plane
   // stays above the sand while the camera looks at the tank from this low.
   static constexpr float kCameraClearance = 1.0f;
+  // m: wherever the asked pitch leaves the camera at least this high, the camera takes it as
+  // it is; below, rotateCamera's fold applies, and keeps the camera this high where it can.
+  static constexpr float kCameraFreeHeight = 2.0f;
 
   Tank(irr::IrrlichtDevice* device, irr::scene::ISceneNode* rootNode);
   ~Tank();
@@ -74,9 +77,11 @@ class Tank {
   void jump();
   void reset();
 
-  // Absolute pitch and yaw of the camera pivot, in degrees. The pivot keeps them wherever
-  // they leave the camera at least kCameraClearance above the ground; elsewhere, and after
-  // every step, its pitch turns toward the top just far enough to keep it there.
+  // Absolute pitch and yaw of the camera pivot, in degrees, one turn as good as another. The
+  // pivot takes them wherever they leave the camera at least kCameraFreeHeight above the
+  // ground. The pitches that would take it lower fold back over the top onto those that do,
+  // so that the camera goes on turning smoothly as the pitch does; the same holds after
+  // every step. Up is the world's but near the top, where the view rolls over smoothly.
   void rotateCamera(float pitch, float yaw);
 
  private:

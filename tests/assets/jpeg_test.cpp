@@ -115,6 +115,21 @@ Bytes budgetFlood(forge::Flood::Content content, bool progressive, int over) {
   return forge::flood(f);
 }
 
+// libjpeg's own progressive script costs most at the size whose blocks are the most within
+// the caps (kMaxJpegBlocks), either way round: accepted there grey, YCbCr (full and half
+// chroma) and RGB. The corpus holds RGB at this size and at the largest square.
+TEST(JpegBounds, LibjpegsOwnScriptsFitAtTheirDearestSize) {
+  for (int kind = 0; kind < 5; ++kind) {
+    forge::Encoding e;
+    e.width = kind == 4 ? 577 : 1817, e.height = kind == 4 ? 1817 : 577, e.progressive = true;
+    e.components = kind == 0 ? 1 : 3;
+    e.rgb = kind == 1 || kind == 4;
+    e.subsampled = kind == 3;
+    SCOPED_TRACE("kind " + std::to_string(kind));
+    EXPECT_EQ(refusal(forge::encode(e)), "");
+  }
+}
+
 // A comment after the start whose length runs past the end of the file.
 Bytes lyingComment() {
   const Bytes file = forge::encode(forge::Encoding());

@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "assets/mesh3ds_read.h"
 #include "assets/mesh_fit.h"
 #include "forge/write3ds.h"
 #include "support.h"
@@ -203,56 +204,89 @@ TEST(Mesh3dsMaterial, ColoursShininessTransparencyAndShading) {
   EXPECT_FLOAT_EQ(onlyMaterial(w::property(w::kShininess, w::percentInt(10))).Shininess, 115.2f);
 
   SColor colour;
-  const SMaterial clear = onlyMaterial(w::property(w::kDiffuse, w::colourBytes(10, 20, 30)) +
-                                           w::property(w::kTransparency, w::percentInt(75)),
-                                       &colour);
-  EXPECT_EQ(clear.MaterialType, irr::video::EMT_TRANSPARENT_VERTEX_ALPHA);
-  EXPECT_EQ(colour, SColor(64, 10, 20, 30));  // a quarter opaque
-  EXPECT_EQ(onlyMaterial(w::property(w::kTransparency, w::percentInt(0))).MaterialType,
-            irr::video::EMT_SOLID);
+  const SMaterial opaque = onlyMaterial(w::property(w::kDiffuse, w::colourBytes(10, 20, 30)) +
+                                            w::property(w::kTransparency, w::percentInt(0)),
+                                        &colour);
+  EXPECT_EQ(opaque.MaterialType, irr::video::EMT_SOLID);
+  EXPECT_EQ(colour, SColor(255, 10, 20, 30));
 
   EXPECT_FALSE(onlyMaterial(w::shading(1)).GouraudShading);  // the shipped meshes show Phong
 }
 
-// --- Roles: the most triangles, the farthest corner and the surface each role accepts, and
-// for the ground its flatness and how many triangles overlap any one spot.
+// --- Roles: the most triangles, the farthest vertex, the surface, the view covered and the
+// draw calls each role accepts, and for the ground its flatness and how many triangles
+// overlap any one spot. Geometry is placed about the role's pivot.
 
-// Flat triangles, each given by its three corners (file units), all in one group.
-w::Bytes flat(const std::vector<w::Vec3>& corners) {
+// Flat triangles, each given by its three corners (file units, about `at`), in groups of
+// `perMaterial` triangles, each group with a material of its own grey.
+w::Bytes flat(const std::vector<w::Vec3>& corners, w::Vec3 at = {0, 0, 0},
+              std::size_t perMaterial = 0) {
   w::Mesh mesh;
-  mesh.vertices = corners;
-  mesh.groups = {{"m", {}}};
+  std::vector<w::Bytes> parts;
   for (unsigned i = 0; 3 * i < corners.size(); ++i) {
+    for (unsigned c = 0; c < 3; ++c) {
+      const w::Vec3& v = corners[3 * i + c];
+      mesh.vertices.push_back({at.x + v.x, at.y + v.y, at.z + v.z});
+    }
     mesh.faces.push_back({3 * i, 3 * i + 1, 3 * i + 2});
-    mesh.groups[0].faces.push_back(i);
+    const std::size_t group = perMaterial == 0 ? 0 : i / perMaterial;
+    if (group == mesh.groups.size()) {
+      const std::string name = "m" + std::to_string(group);
+      mesh.groups.push_back({name, {}});
+      parts.push_back(w::greyMaterial(name, static_cast<unsigned>(group)));
+    }
+    mesh.groups[group].faces.push_back(i);
   }
-  return w::file({w::greyMaterial("m", 100), w::object("flat", mesh)});
+  parts.push_back(w::object("flat", mesh));
+  return w::file(parts);
+}
+
+// The role's pivot in the file's axes: the scene's (x, y, z) is the file's (x, z, y).
+w::Vec3 pivotOf(MeshRole role) {
+  const assets::MeshPoint p = assets::limitsOf(role).pivot;
+  return {p.x, p.z, p.y};
 }
 
 // `count` copies of one flat right triangle with legs 2 `reach` from (-reach, -reach), at
-// height `height` (the file's z).
-w::Bytes layers(int count, float reach, float height = 0.0f) {
+// height `height` (the file's z), about `at`.
+w::Bytes layers(int count, float reach, float height = 0.0f, w::Vec3 at = {0, 0, 0}) {
   std::vector<w::Vec3> corners;
   for (int i = 0; i < count; ++i)
     corners.insert(corners.end(),
                    {{-reach, -reach, height}, {reach, -reach, height}, {-reach, reach, height}});
-  return flat(corners);
+  return flat(corners, at);
 }
 
-// One thin flat triangle out to `reach` along the file's x.
-w::Bytes sliver(float reach) { return flat({{0, 0, 0}, {reach, 0, 0}, {reach, 0.01f, 0}}); }
+// `count` triangles, each with its three corners `reach` from the pivot, 30 degrees apart.
+constexpr float kFanAngle = 0.5235988f;  // rad
+w::Bytes atReach(int count, float reach, MeshRole role, std::size_t perMaterial = 0) {
+  const float c = reach * std::cos(kFanAngle), s = reach * std::sin(kFanAngle);
+  std::vector<w::Vec3> corners;
+  for (int i = 0; i < count; ++i)
+    corners.insert(corners.end(), {{reach, 0, 0}, {c, s, 0}, {c, -s, 0}});
+  return flat(corners, pivotOf(role), perMaterial);
+}
 
-// Flat triangles spread evenly over the square of side 2 `reach`, as many as given, one to
-// each cell of a lattice whose points they share.
-w::Bytes spread(std::size_t triangles, float reach) {
+// One thin triangle from the pivot out to `reach` along a diagonal of the file's axes, where
+// a bound per axis would allow 1.7 times as far (1.4 for the ground, which lies flat).
+w::Bytes sliver(float reach, MeshRole role) {
+  const bool ground = role == MeshRole::Ground;
+  const float d = reach / std::sqrt(ground ? 2.0f : 3.0f), up = ground ? 0.0f : d;
+  return flat({{0, 0, 0}, {d, d, up}, {0.9f * d, d, up}}, pivotOf(role));
+}
+
+// Flat triangles spread evenly over the square of side 2 `reach` about the pivot, as many as
+// given, one to each cell of a lattice whose points they share.
+w::Bytes spread(std::size_t triangles, float reach, MeshRole role) {
   const auto side = static_cast<unsigned>(std::ceil(std::sqrt(static_cast<double>(triangles))));
   const float step = 2.0f * reach / static_cast<float>(side);
+  const w::Vec3 at = pivotOf(role);
   w::Mesh mesh;
   mesh.groups = {{"m", {}}};
   for (unsigned j = 0; j <= side; ++j)
     for (unsigned i = 0; i <= side; ++i)
-      mesh.vertices.push_back(
-          {-reach + step * static_cast<float>(i), -reach + step * static_cast<float>(j), 0});
+      mesh.vertices.push_back({at.x - reach + step * static_cast<float>(i),
+                               at.y - reach + step * static_cast<float>(j), at.z});
   for (unsigned t = 0; t < triangles; ++t) {
     const unsigned corner = (t / side) * (side + 1) + t % side;
     mesh.faces.push_back({corner, corner + 1, corner + side + 1});
@@ -261,30 +295,61 @@ w::Bytes spread(std::size_t triangles, float reach) {
   return w::file({w::greyMaterial("m", 100), w::object("spread", mesh)});
 }
 
-TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesReachAndSurfaceAndNoMore) {
+TEST(Mesh3dsRoles, EachRoleTakesUpToItsTrianglesReachSurfaceAndDrawCallsAndNoMore) {
   for (MeshRole role : assets::kMeshRoles) {
     const assets::MeshLimits limits = assets::limitsOf(role);
     const std::string name = assets::roleName(role);
     SCOPED_TRACE(name);
-    // Spread over a square small enough for the role's surface, half of it covered.
-    float reach = std::min(limits.maxExtent, std::sqrt(limits.maxArea / 4.0f));
-    EXPECT_NE(decode(spread(limits.maxTriangles, reach), role), nullptr);
-    EXPECT_TRUE(refused(spread(limits.maxTriangles + 1, reach), role,
+    // Small triangles spread about the pivot, a quarter of the surface.
+    float reach = std::min(limits.maxReach / 2.0f, std::sqrt(limits.maxArea / 8.0f));
+    EXPECT_NE(decode(spread(limits.maxTriangles, reach, role), role), nullptr);
+    EXPECT_TRUE(refused(spread(limits.maxTriangles + 1, reach, role), role,
                         "too many triangles: a " + name + " mesh has at most " +
                             std::to_string(limits.maxTriangles)));
 
-    EXPECT_NE(decode(sliver(-limits.maxExtent), role), nullptr);
-    EXPECT_TRUE(
-        refused(sliver(limits.maxExtent * 1.01f), role, "a " + name + " mesh reaches at most"));
+    EXPECT_NE(decode(sliver(0.999f * limits.maxReach, role), role), nullptr);
+    EXPECT_TRUE(refused(sliver(1.001f * limits.maxReach, role), role,
+                        "a " + name + " mesh reaches at most " +
+                            assets::tds::number(limits.maxReach) + " m from its pivot"));
 
-    // Layers of one triangle: four or a few more, none of them a whole fraction of the surface.
-    reach = 0.99f * std::min(limits.maxExtent, std::sqrt(limits.maxArea / 8.0f));
+    // One material a triangle: as many as the role draws; alike, as one.
+    EXPECT_NE(decode(atReach(static_cast<int>(limits.maxBuffers), 0.1f, role, 1), role), nullptr);
+    EXPECT_TRUE(refused(atReach(static_cast<int>(limits.maxBuffers) + 1, 0.1f, role, 1), role,
+                        "too many materials to draw: a " + name + " mesh draws at most " +
+                            std::to_string(limits.maxBuffers)));
+    if (role == MeshRole::Ground) continue;  // its layers are bound before its surface (below)
+
+    // Layers at the pivot, as near a whole surface as half the triangles allow: the surface
+    // is the bound there, not the view.
+    reach = 0.999f * std::sqrt(limits.maxArea / static_cast<float>(limits.maxTriangles));
     const int most = static_cast<int>(limits.maxArea / (2.0f * reach * reach));
-    ASSERT_GE(most, 2);
-    EXPECT_NE(decode(layers(most, reach), role), nullptr);
-    EXPECT_TRUE(refused(layers(most + 1, reach), role,
+    std::string why;
+    EXPECT_NE(decode(layers(most, reach, 0.0f, pivotOf(role)), role, &why), nullptr) << why;
+    EXPECT_TRUE(refused(layers(most + 1, reach, 0.0f, pivotOf(role)), role,
                         "too much surface: a " + name + " mesh has at most"));
+
+    // Triangles out at the reach, each counted as near the camera as that lets it come.
+    const float far = 0.99f * limits.maxReach;
+    const double area = far * std::sin(kFanAngle) * far * (1.0f - std::cos(kFanAngle));
+    const double distance = assets::kCameraOrbit - limits.fromHull - limits.scale * far;
+    const double each = limits.scale * limits.scale * area / (distance * distance);  // sr
+    const int fit = static_cast<int>(limits.maxCover / each);
+    ASSERT_LT((fit + 1) * area, limits.maxArea);
+    EXPECT_NE(decode(atReach(fit, far, role), role), nullptr);
+    EXPECT_TRUE(refused(atReach(fit + 1, far, role), role,
+                        "too much of the view: a " + name + " mesh covers at most"));
   }
+}
+
+// Faces of materials the scene draws alike share one buffer: one draw call.
+TEST(Mesh3dsRoles, MaterialsDrawnAlikeShareABufferAndNoneIsTransparent) {
+  const w::Bytes twins = w::file({w::greyMaterial("a", 40), w::greyMaterial("b", 40),
+                                  w::object("o", threeFaces({{"b", {0}}, {"a", {1, 2}}}))});
+  EXPECT_EQ(layout(decode(twins)), (Layout{{40, 3}}));
+  EXPECT_TRUE(
+      refused(w::file({w::material("glass", w::property(w::kTransparency, w::percentInt(1))),
+                       w::object("o", w::triangle("glass"))}),
+              MeshRole::Hull, "a transparent material: a hull mesh is opaque throughout"));
 }
 
 TEST(Mesh3dsRoles, TheGroundLiesFlatAndThinlyLayered) {
@@ -297,13 +362,19 @@ TEST(Mesh3dsRoles, TheGroundLiesFlatAndThinlyLayered) {
   EXPECT_NE(decode(layers(assets::kMaxGroundLayers, kSmall), MeshRole::Ground), nullptr);
   EXPECT_TRUE(refused(layers(assets::kMaxGroundLayers + 1, kSmall), MeshRole::Ground, overlap));
   // A triangle counts in every cell it spans, not only where it starts: half the layers reach
-  // from the left, half start under their right ends.
+  // from the left, half start under their right ends; all of them thinner than a cell.
   std::vector<w::Vec3> spans;
   for (int i = 0; i <= assets::kMaxGroundLayers; ++i) {
     const float left = i % 2 == 0 ? -20.0f : 10.0f;  // m in the file, several cells apart
-    spans.insert(spans.end(), {{left, 0, 0}, {20, 0, 0}, {20, 1, 0}});
+    spans.insert(spans.end(), {{left, 0, 0}, {20, 0, 0}, {20, 0.5f, 0}});
   }
   EXPECT_TRUE(refused(flat(spans), MeshRole::Ground, overlap));
+
+  // Whole layers over the ground's area: as many as may lie over one spot, and one more.
+  const float half = assets::limitsOf(MeshRole::Ground).maxReach / 2.0f;
+  EXPECT_NE(decode(layers(assets::kMaxGroundOverlap, half), MeshRole::Ground), nullptr);
+  EXPECT_TRUE(refused(layers(assets::kMaxGroundOverlap + 1, half), MeshRole::Ground,
+                      "triangles of a ground mesh lie over the point"));
 }
 
 // --- The bounds left: the wheel's vertices, which other roles may have more of, the file's

@@ -13,10 +13,14 @@
 #              stick turns the tank on the spot, back in its dead zone it lets go, and the
 #              pad unplugged (its device node gone) lets go too
 #   badinput   no media: every file of media/ named; then every asset in turn cut to half and
-#              replaced by a directory: exit 1 naming that file, never a crash or a hang. (The
-#              unit tests and the regression corpus take each format's other damage, garbage
-#              and the worst known files, through the same loading path; a file that cannot
-#              be opened takes the directory's way.)
+#              replaced by a directory: that file alone named, never a crash or a hang; a
+#              mesh or the font exits 1 before it tries a window, a texture plays on to
+#              Escape, exit 0. (The unit
+#              tests and the regression corpus take each format's other damage, garbage and
+#              the worst known files, through the same loading path; a file that cannot be
+#              opened takes the directory's way.)
+#   untextured a texture missing and one cut short: each named once, the game plays, and its
+#              ground shows untextured
 # Usage: e2e.sh <case> <path to bin/ferrox>; FERROX_LISTEN, the path to ferrox_listen (sound)
 set -euo pipefail
 source "$(dirname "$0")/../../tools/window.sh"
@@ -132,17 +136,20 @@ case "$label" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    play() {  # the copy in the tree, its exit code into $code
+    play() {  # the copy in the tree without a display, its exit code into $code
       code=0
-      (cd "$tree/bin" && exec timeout 20 env LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
+      (cd "$tree/bin" && exec timeout 20 env -u DISPLAY LIBGL_ALWAYS_SOFTWARE=1 ./ferrox \
         >"$work/game.out" 2>"$work/game.err") || code=$?
+      # A mesh or the font ends it before it tries a window.
+      ! grep -q 'could not open the window' "$work/game.err" || fail "it went on to the window"
     }
     # With no media, the program exits 1 naming every file of media/, and only those.
     play
-    mapfile -t assets < <(sed -n 's|^ferrox: cannot load \.\./media/\(.*\): cannot be read$|\1|p' "$work/game.err" | sort)
+    mapfile -t assets < <(sed -n 's|^ferrox: cannot load \.\./media/\(.*\): cannot be read: no such file\(; drawn untextured\)\{0,1\}$|\1|p' "$work/game.err" | sort)
     [ "$code" = 1 ] && [ "${assets[*]}" = "$(cd "$bindir/../media" && find . -type f ! -name '.*' -printf '%P\n' | sort | xargs)" ] ||
       fail "exit code $code without media, naming: ${assets[*]}"
     cp -r "$bindir/../media/." "$tree/media"
+    textures=0
     for asset in "${assets[@]}"; do
       path="$tree/media/$asset"
       for kind in half directory; do
@@ -150,14 +157,55 @@ case "$label" in
           half) truncate -s $(($(stat -c %s "$path") / 2)) "$path" ;;
           directory) rm "$path" && mkdir "$path" ;;
         esac
-        play
-        [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
-          [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
-          fail "$asset $kind: exit code $code (124: it ran), or not that file alone named"
+        if [[ $asset == *.jpg ]]; then
+          # A texture: named, and the game plays on without it until Escape.
+          bindir="$tree/bin" launch ./ferrox
+          await_window
+          expect_exit 5000 xdotool key Escape >/dev/null
+          grep -q -F "../media/$asset: " "$work/game.err" &&
+            [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] &&
+            grep -q 'drawn untextured$' "$work/game.err" ||
+            fail "$asset $kind: not that texture alone named as drawn untextured"
+          textures=$((textures + 1))
+        else
+          play
+          [ "$code" = 1 ] && no_crash_report && grep -q -F "../media/$asset" "$work/game.err" &&
+            [ "$(grep -c '\.\./media/' "$work/game.err")" = 1 ] ||
+            fail "$asset $kind: exit code $code, or not that file alone named"
+        fi
         rm -rf "$path" && cp "$bindir/../media/$asset" "$path"
       done
     done
-    echo "$((${#assets[@]} * 2)) damaged-asset runs: each exit 1 naming only the damaged file"
+    echo "$((${#assets[@]} * 2)) damaged-asset runs: each naming only the damaged file;" \
+      "$textures with a texture damaged played on to Escape, the others exit 1"
+    ;;
+
+  untextured)
+    # The cubes' texture missing and the sand's cut short: each named once, and the game
+    # plays with those surfaces untextured.
+    start_display
+    tree="$work/tree"
+    mkdir -p "$tree/bin"
+    cp "$program" "$tree/bin/ferrox"
+    cp -r "$bindir/../media" "$tree/media"
+    rm "$tree/media/brickwall.jpg"
+    truncate -s $(($(stat -c %s "$tree/media/env/sand3.jpg") / 2)) "$tree/media/env/sand3.jpg"
+    bindir="$tree/bin" launch ./ferrox
+    await_window
+    sleep 2
+    shot untextured
+    # The sand, bottom left beside the tank: untextured, one colour (textured, hundreds);
+    # the sky still textured.
+    colours=$(convert "$work/untextured.png" -crop 300x150+0+600 +repage -format %k info:)
+    sky=$(convert "$work/untextured.png" -crop 1024x150+0+60 +repage -format %k info:)
+    [ "$colours" -le 4 ] && [ "$sky" -ge 100 ] ||
+      fail "$colours colours on the ground, which has no texture, $sky in the sky"
+    expect_exit 5000 xdotool key Escape
+    [ "$(grep -c '\.\./media/' "$work/game.err")" = 2 ] &&
+      grep -q -x 'ferrox: cannot load \.\./media/env/sand3\.jpg: JPEG: .*; drawn untextured' "$work/game.err" &&
+      grep -q -x 'ferrox: cannot load \.\./media/brickwall\.jpg: cannot be read: no such file; drawn untextured' "$work/game.err" ||
+      fail "not the two textures named, each once, as drawn untextured"
+    echo "colours: $colours on the ground without its texture, $sky in the sky"
     ;;
 
   *) fail "unknown check" ;;

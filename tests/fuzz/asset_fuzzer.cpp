@@ -7,6 +7,8 @@
 //   program hands it. Any crash, sanitizer report, broken invariant or other outcome fails.
 #include <irrlicht.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +30,66 @@ using assets::AssetKind;
   std::abort();
 }
 
+// What an accepted mesh may cost to draw, judged from the rig's geometry alone: every vertex
+// stays this far from the nearest place the chase camera can be (its near plane, and a
+// quarter metre), and the draw calls, the view covered (as seen from there) and the layers
+// are at most about twice the shipped mesh's of the role.
+constexpr float kClearance = 1.25f;  // m
+constexpr double kShippedTimes = 2.2;
+struct Shipped {
+  irr::u32 buffers;  // draw calls
+  double cover;      // sr
+};
+Shipped shippedOf(assets::MeshRole role) {
+  switch (role) {
+    case assets::MeshRole::Ground: return {1, 0.0};
+    case assets::MeshRole::Hull: return {10, 1.633};
+    case assets::MeshRole::Track: return {10, 1.120};
+    case assets::MeshRole::Wheel: return {10, 0.014};
+    case assets::MeshRole::Turret: return {8, 0.809};
+    case assets::MeshRole::Gun: return {10, 0.876};
+  }
+  return {0, 0.0};
+}
+
+void checkCost(assets::MeshRole role, const irr::scene::IMesh& mesh) {
+  const assets::MeshLimits rig = assets::limitsOf(role);
+  const irr::core::vector3df pivot(rig.pivot.x, rig.pivot.y, rig.pivot.z);
+  const Shipped shipped = shippedOf(role);
+  if (mesh.getMeshBufferCount() > kShippedTimes * shipped.buffers) broken("too many draw calls");
+  double cover = 0.0;  // sr
+  for (irr::u32 b = 0; b < mesh.getMeshBufferCount(); ++b) {
+    const irr::scene::IMeshBuffer* buffer = mesh.getMeshBuffer(b);
+    if (buffer->getMaterial().isTransparent()) broken("a transparent buffer");
+    if (role == assets::MeshRole::Ground) {
+      // Drawn ten times its size, the ground stays as far below the camera's least height.
+      for (irr::u32 v = 0; v < buffer->getVertexCount(); ++v)
+        if (!(10.0f * std::fabs(buffer->getPosition(v).Y) <= 1.0f - (kClearance - 1.0f)))
+          broken("a ground that rises to the camera");
+      continue;
+    }
+    const irr::u16* index = buffer->getIndices();
+    for (irr::u32 i = 0; i + 2 < buffer->getIndexCount(); i += 3) {
+      double nearest = 1e30;  // m: the least the camera keeps from any of the corners
+      for (int c = 0; c < 3; ++c) {
+        const double away = assets::kCameraOrbit - rig.fromHull -
+                            rig.scale * buffer->getPosition(index[i + c]).getDistanceFrom(pivot);
+        if (!(away >= kClearance)) broken("a vertex within the camera's reach");
+        nearest = std::min(nearest, away);
+      }
+      const irr::core::vector3df a = buffer->getPosition(index[i]);
+      const double area = 0.5 * (buffer->getPosition(index[i + 1]) - a)
+                                    .crossProduct(buffer->getPosition(index[i + 2]) - a)
+                                    .getLength();
+      cover += rig.scale * rig.scale * area / (nearest * nearest);
+    }
+  }
+  if (cover > kShippedTimes * shipped.cover + 1e-9)
+    broken("a mesh that covers too much of the view");
+}
+
 // What an accepted asset must be, whatever bytes it came from.
-void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
+void checkDecoded(AssetKind kind, assets::MeshRole role, const assets::Decoded& decoded) {
   if (kind != AssetKind::Mesh) {
     const assets::Image& image = decoded.image;
     const std::size_t bytesPerPixel = image.format == irr::video::ECF_A8R8G8B8 ? 4 : 3;
@@ -50,6 +110,7 @@ void checkDecoded(AssetKind kind, const assets::Decoded& decoded) {
     if (!buffer->getBoundingBox().isFullInside(mesh->getBoundingBox()))
       broken("a buffer outside the mesh's box");
   }
+  checkCost(role, *mesh);
 }
 
 // Decodes one input, a mesh in every role; each asset accepted is checked and handed to
@@ -60,7 +121,7 @@ bool decodeEach(AssetKind kind, const unsigned char* data, std::size_t size, Acc
   for (assets::MeshRole role : assets::kMeshRoles) {
     assets::Decoded decoded;
     if (assets::decode(kind, role, data, size, decoded).empty()) {
-      checkDecoded(kind, decoded);
+      checkDecoded(kind, role, decoded);
       accepted(decoded);
       any = true;
     }

@@ -87,6 +87,13 @@ std::vector<forge::Case> corpus() {
   e.components = 3;
   e.progressive = true;
   cases.push_back({"accept-progressive-largest-area.jpg", forge::encode(e), true});
+  // libjpeg's progressive script for RGB decodes every block six times: at the largest area,
+  // and at the size whose blocks are the most within the caps.
+  e.rgb = true;
+  cases.push_back({"accept-rgb-progressive-1024x1024.jpg", forge::encode(e), true});
+  e.width = 1817;
+  e.height = 577;
+  cases.push_back({"accept-rgb-progressive-1817x577.jpg", forge::encode(e), true});
   return cases;
 }
 

@@ -131,7 +131,7 @@ TEST(ChaseCamera, TurnsSmoothlyWhileTheHullPitchesAndRollsDriving) {
 
   // A hull tipped as far as a jump tips it, this way and that: the picture still rolls
   // over the top, a little more a row.
-  for (const vector3df tilt :
+  for (const vector3df& tilt :
        {vector3df(20, 0, 30), vector3df(-20, 0, -30), vector3df(30, 0, 10)}) {
     t.chassisNode->setRotation(tilt);
     s.smgr->drawAll();

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "alloc_counter.h"
+#include "app/instruments.h"
 #include "app/world.h"
 #include "assets/files.h"
 #include "assets/library.h"
@@ -61,5 +62,14 @@ void BM_NullDeviceFrame(benchmark::State& state) {
                          benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_NullDeviceFrame);
+
+// What the gauges add to a frame: drawing them alone, on the same device and font.
+void BM_NullDeviceInstruments(benchmark::State& state) {
+  Program program;
+  irr::gui::IGUIFont* font = program.device->getGUIEnvironment()->getFont(assets::kFont);
+  irr::video::IVideoDriver* driver = program.device->getVideoDriver();
+  for (auto _ : state) instruments::draw(driver, font, program.tank->engine);
+}
+BENCHMARK(BM_NullDeviceInstruments);
 
 }  // namespace

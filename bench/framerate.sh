@@ -3,9 +3,10 @@
 # with Mesa's software OpenGL. The bare loop is the viewer with --chase: the program's own
 # start-up (assets loaded in its order, its tank, its world, its window and camera), then the
 # program's own frame without the simulation step and without the status line; with --text 1 it
-# draws the status line too, which isolates the simulation's cost: llvmpipe draws a frame that
-# ends in a 2D draw faster than one that does not, so the text alone moves the rate. Frames are
-# counted from outside by a preloaded glXSwapBuffers wrapper, alike for all; the program's tank
+# draws the status line and the gauges too (the program's frame with its font), which
+# isolates the simulation's cost: llvmpipe draws a frame that ends in a 2D draw faster than
+# one that does not, so the text alone moves the rate. Frames are counted from outside by a
+# preloaded glXSwapBuffers wrapper, alike for all; the program's tank
 # is unpaused, so it simulates every frame, and sounds: OpenAL Soft's wave writer into
 # /dev/null stands in for a sound card, so that its mixing counts as a device's would. The
 # three run in turn for several rounds, each for the same time after the same warm-up. Each
@@ -114,11 +115,12 @@ for round in $(seq "$rounds"); do
   done
 done
 
-# Each baseline drew the program's picture: only the status text (top left) and the
-# program's pause banner (top middle: it is shot paused) may differ.
+# Each baseline drew the program's picture: only the status text (top left), the
+# program's pause banner (top middle: it is shot paused) and the gauges (bottom right) may
+# differ.
 for side in program bare text; do
   convert "$work/$side.png" -fill black -draw 'rectangle 0,0 320,60' \
-    -draw 'rectangle 280,48 744,108' "$work/$side.masked.png"
+    -draw 'rectangle 280,48 744,108' -draw 'rectangle 640,680 1023,767' "$work/$side.masked.png"
 done
 bare_differ=$(pixels_changed program.masked bare.masked)
 text_differ=$(pixels_changed program.masked text.masked)

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdio>
 
+#include "app/cues.h"
 #include "app/gamepad.h"
 
 class Tank;
@@ -57,6 +58,13 @@ class MyEventReceiver : public irr::IEventReceiver {
   // Whether the engine's warnings that it cannot switch to full screen reach the log; the
   // program says so in a line of its own instead (--verbose shows them).
   void logFullScreenWarnings(bool shown) { fullScreenWarnings_ = shown; }
+  bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
+  // The cues that the commands since the last call raised, handed over once.
+  cues::Pending takeCues() {
+    const cues::Pending taken = cues_;
+    cues_ = cues::Pending();
+    return taken;
+  }
 
   static constexpr int kHeldCommands = 9;   // W S A D J L I K V
   static constexpr int kPressCommands = 5;  // Q E Space C R
@@ -69,6 +77,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   void hold(int command, bool on);
   void press(int command);
   void aimCamera();
+  // Raises the cue of a one-shot command that left the gearbox position `gearBefore`.
+  void cue(int command, int gearBefore);
 
   std::FILE* log_;
   bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
@@ -81,6 +91,8 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool keysShown_ = false;
   bool muted_ = false;
   bool fullScreenWarnings_ = false;
+  bool instrumentsShown_ = true;
+  cues::Pending cues_;
   bool everFocused_ = false;
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;

@@ -14,8 +14,9 @@ const SColor kText(255, 255, 255, 255);
 const SColor kKeyText(255, 255, 214, 96);  // amber, the key names
 constexpr irr::s32 kPadding = 10;          // px round the text on its band
 constexpr irr::s32 kBannerTop = 70;        // px, below the status line
+constexpr irr::s32 kNoteTop = 120;         // px, below the banner
 constexpr irr::s32 kHintLeft = 10;         // px, under the status line ...
-constexpr irr::s32 kHintTop = 38;          // px
+constexpr irr::s32 kHintGap = 4;           // px between the status line's rectangle and the band
 constexpr irr::s32 kColumnGap = 24;        // px between a key and what it does
 constexpr irr::s32 kRowGap = 4;            // px between the panel's lines
 
@@ -34,6 +35,7 @@ const struct {
     {L"C", L"jump: kicks one road wheel"},
     {L"R", L"back to the start, in neutral"},
     {L"M", L"sound off / on (--mute starts without)"},
+    {L"H", L"show / hide the engine and road speed gauges"},
     {L"F1", L"show / hide this panel"},
     {L"Escape", L"quit"},
     {L"Mouse", L"swings the camera round the tank"},
@@ -46,12 +48,20 @@ const struct {
 };
 constexpr const wchar_t* kPanelTitle = L"Keys";
 
+// The band round a text whose top left corner is at (left, top).
+rect<irr::s32> bandAt(irr::gui::IGUIFont* font, const wchar_t* text, irr::s32 left, irr::s32 top) {
+  const dimension2d<irr::u32> size = font->getDimension(text);
+  return rect<irr::s32>(left - kPadding, top - kPadding / 2,
+                        left + static_cast<irr::s32>(size.Width) + kPadding,
+                        top + static_cast<irr::s32>(size.Height) + kPadding / 2);
+}
+
+// The hint's text sits this far down: its band starts just below the status line's.
+const irr::s32 kHintTop = kStatusRect.LowerRightCorner.Y + kHintGap + kPadding / 2;  // px
+
 void drawOnBand(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text,
                 irr::s32 left, irr::s32 top) {
-  const dimension2d<irr::u32> size = font->getDimension(text);
-  const rect<irr::s32> band(left - kPadding, top - kPadding / 2,
-                            left + static_cast<irr::s32>(size.Width) + kPadding,
-                            top + static_cast<irr::s32>(size.Height) + kPadding / 2);
+  const rect<irr::s32> band = bandAt(font, text, left, top);
   driver->draw2DRectangle(kBand, band);
   font->draw(text, rect<irr::s32>(left, top, band.LowerRightCorner.X, band.LowerRightCorner.Y),
              kText);
@@ -67,6 +77,16 @@ void drawBanner(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, cons
 
 void drawHint(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text) {
   drawOnBand(driver, font, text, kHintLeft, kHintTop);
+}
+
+rect<irr::s32> hintBand(irr::gui::IGUIFont* font, const wchar_t* text) {
+  return bandAt(font, text, kHintLeft, kHintTop);
+}
+
+void drawNote(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text) {
+  const irr::s32 width = static_cast<irr::s32>(font->getDimension(text).Width);
+  const irr::s32 screen = static_cast<irr::s32>(driver->getScreenSize().Width);
+  drawOnBand(driver, font, text, (screen - width) / 2, kNoteTop);
 }
 
 void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font) {

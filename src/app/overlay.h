@@ -7,6 +7,9 @@
 // every key. Each sits on a translucent dark band, legible over sand and sky alike.
 namespace overlay {
 
+// The status line's rectangle, top left; whatever else the frame draws keeps clear of it.
+inline const irr::core::rect<irr::s32> kStatusRect(10, 10, 300, 50);  // px
+
 constexpr const wchar_t* kPausedBanner = L"Paused - Space to drive, F1 for the keys";
 constexpr const wchar_t* kNeutralHint = L"Neutral - Q shifts up, E down";
 
@@ -17,8 +20,12 @@ inline const wchar_t* gearHint(int gear) { return gear == 0 ? kNeutralHint : nul
 
 // Centred across the screen, near its top.
 void drawBanner(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
-// Below the status line.
+// Below the status line, clear of its rectangle.
 void drawHint(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
+// The rectangle the hint's band covers, text included.
+irr::core::rect<irr::s32> hintBand(irr::gui::IGUIFont* font, const wchar_t* text);
+// A cue's note, centred across the screen below the banner.
+void drawNote(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
 // Every key, the mouse and the game pad with what they do, centred on the screen.
 void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font);
 

@@ -142,6 +142,10 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     if (key.PressedDown && !repeat) keysShown_ = !keysShown_;
     return true;
   }
+  if (key.Key == irr::KEY_KEY_H) {
+    if (key.PressedDown && !repeat) instrumentsShown_ = !instrumentsShown_;
+    return true;
+  }
   if (key.Key == irr::KEY_KEY_M) {
     if (key.PressedDown && !repeat) muted_ = !muted_;
     return true;
@@ -206,7 +210,21 @@ void MyEventReceiver::hold(int command, bool on) {
   (tank->*kHeldKeys[command].command)(on);
 }
 
-void MyEventReceiver::press(int command) { (tank->*kPressKeys[command].command)(); }
+void MyEventReceiver::press(int command) {
+  const int gear = tank->engine.gear;
+  (tank->*kPressKeys[command].command)();
+  cue(command, gear);
+}
+
+// A refused shift and a reset are told to the player: the frame shows a note, and both are
+// heard.
+void MyEventReceiver::cue(int command, int gearBefore) {
+  const auto act = kPressKeys[command].command;
+  if (act == &Tank::reset) cues_.reset = true;
+  if (act != &Tank::setGearUp && act != &Tank::setGearDown) return;
+  if (const wchar_t* why = cues::refusal(act == &Tank::setGearUp, gearBefore, tank->engine.gear))
+    cues_.refused = why;
+}
 
 // The cursor's column turns the camera and its row pitches it, one degree a pixel; the
 // pads' swing adds to both, so that the mouse goes on from where a pad left the camera.

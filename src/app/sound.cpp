@@ -7,19 +7,26 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <mutex>
+#include <thread>
 
 #include "app/sound_synth.h"
 #include "sim/Tank.h"
 
 namespace {
 
-// The loops come first: kLoops sources from the first.
-enum Voice { kNote, kRumble, kClunk, kVoices, kLoops = kClunk };
-constexpr float kMasterGain = 0.6f;  // headroom for the three voices together
-constexpr float kClunkGain = 1.0f;   // of its synthesized loudness
+// The device plays a queue of short buffers that a thread of ours keeps filled from the
+// renderer: every sample is ours, so every start and stop fades. The queue is as long as
+// a busy machine may keep the thread waiting; it is also how late a change is heard.
+constexpr int kBuffers = 8;
+constexpr int kBufferSamples = 256;                    // at sound::kSampleRate: 11.6 ms
+constexpr auto kTopUp = std::chrono::milliseconds(4);  // between the thread's visits
+// The end waits this long at most for the fade out to reach the device.
+constexpr auto kLastFade = std::chrono::milliseconds(250);
 
 // Standard error sent to /dev/null for as long as it lives. ALSA writes its own complaints
 // there when it finds no sound card, whatever OpenAL Soft's log level.
@@ -51,11 +58,72 @@ class QuietStderr {
 struct Sound::Device {
   ALCdevice* device = nullptr;
   ALCcontext* context = nullptr;
-  ALuint buffers[kVoices] = {};
-  ALuint sources[kVoices] = {};
-  bool running = true;    // the device mixing (not paused)
-  bool sounding = false;  // the loops playing
+  ALuint source = 0;
+  ALuint buffers[kBuffers] = {};
+  std::thread feeder;
+  // Guards what follows, which the frame sets and the feeder reads.
+  std::mutex lock;
+  std::condition_variable wake;
+  sound::Renderer renderer;
+  bool held = false;    // the window out of use: fade out, then the device idles
+  bool ending = false;  // the end is near: fade out for good
+  bool stop = false;    // the feeder ends
+
+  // The feeder: keeps the queue full; once faded out while held, lets the device idle.
+  void feed();
+  // Fills and queues one buffer from the renderer; the lock is held.
+  void queue(ALuint buffer);
+  // Buffers the device has not played yet; the lock is held.
+  int pending();
 };
+
+void Sound::Device::queue(ALuint buffer) {
+  std::int16_t samples[kBufferSamples];
+  renderer.render(samples, kBufferSamples);
+  alBufferData(buffer, AL_FORMAT_MONO16, samples, sizeof samples, sound::kSampleRate);
+  alSourceQueueBuffers(source, 1, &buffer);
+}
+
+int Sound::Device::pending() {
+  ALint queued = 0, processed = 0;
+  alGetSourcei(source, AL_BUFFERS_QUEUED, &queued);
+  alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+  return queued - processed;
+}
+
+void Sound::Device::feed() {
+  std::unique_lock<std::mutex> guard(lock);
+  for (int i = 0; i < kBuffers; ++i) queue(buffers[i]);
+  alSourcePlay(source);
+  bool idle = false;  // the device paused
+  while (!stop) {
+    if (renderer.silent() && held && !ending && pending() == 0) {
+      // Everything played has faded out: the device may rest until the window is back.
+      alcDevicePauseSOFT(device);
+      idle = true;
+      wake.wait(guard, [this] { return !held || ending || stop; });
+      continue;
+    }
+    if (idle) {
+      alcDeviceResumeSOFT(device);
+      idle = false;
+    }
+    ALint processed = 0;
+    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+    for (; processed > 0; --processed) {
+      ALuint buffer = 0;
+      alSourceUnqueueBuffers(source, 1, &buffer);
+      queue(buffer);
+    }
+    // A queue that ran dry stops the source: it starts again on what is queued now.
+    ALint state = AL_STOPPED;
+    alGetSourcei(source, AL_SOURCE_STATE, &state);
+    if (state != AL_PLAYING) alSourcePlay(source);
+    guard.unlock();
+    std::this_thread::sleep_for(kTopUp);
+    guard.lock();
+  }
+}
 
 Sound::Sound() = default;
 Sound::~Sound() { close(); }
@@ -78,87 +146,77 @@ const char* Sound::open() {
     alcCloseDevice(d->device);
     return "the audio device refused a context";
   }
-  device_ = std::move(d);
-
-  const std::vector<std::int16_t> sounds[kVoices] = {sound::engineNote(), sound::trackRumble(),
-                                                     sound::gearClunk()};
   alGetError();
-  alGenBuffers(kVoices, device_->buffers);
-  alGenSources(kVoices, device_->sources);
-  for (int v = 0; v < kVoices; ++v) {
-    const ALuint source = device_->sources[v];
-    alBufferData(device_->buffers[v], AL_FORMAT_MONO16, sounds[v].data(),
-                 static_cast<ALsizei>(sounds[v].size() * sizeof(std::int16_t)), sound::kSampleRate);
-    alSourcei(source, AL_BUFFER, static_cast<ALint>(device_->buffers[v]));
-    alSourcei(source, AL_LOOPING, v == kClunk ? AL_FALSE : AL_TRUE);
-    // At the listener: heard alike in both ears, at every distance.
-    alSourcei(source, AL_SOURCE_RELATIVE, AL_TRUE);
-    alSource3f(source, AL_POSITION, 0.0f, 0.0f, 0.0f);
-  }
-  alSourcef(device_->sources[kClunk], AL_GAIN, kClunkGain);
-  alListenerf(AL_GAIN, kMasterGain);
-  if (alGetError() != AL_NO_ERROR) {
+  alGenBuffers(kBuffers, d->buffers);
+  alGenSources(1, &d->source);
+  // At the listener: heard alike in both ears, at every distance.
+  alSourcei(d->source, AL_SOURCE_RELATIVE, AL_TRUE);
+  alSource3f(d->source, AL_POSITION, 0.0f, 0.0f, 0.0f);
+  const bool refused = alGetError() != AL_NO_ERROR;
+  device_ = std::move(d);
+  if (refused) {
     close();
     return "the audio device refused the sounds";
   }
+  device_->feeder = std::thread(&Device::feed, device_.get());
   return nullptr;
 }
 
 void Sound::openOnFirstPlay(std::FILE* log) { log_ = log; }
 
-void Sound::play(const Tank& tank, bool muted) {
+void Sound::play(const Tank& tank, bool muted, const cues::Pending& cues) {
   if (log_ != nullptr) {
     if (const char* why = open()) std::fprintf(log_, "ferrox: %s, playing silently\n", why);
     log_ = nullptr;
   }
   if (!device_) return;
-  const sound::Voices v = mixer_.next(tank.engine, tank.paused, muted);
-  // Paused or muted the device goes on mixing silence, which costs next to nothing, and
-  // sounds again at once; it stands idle only while the window is out of use.
-  run(true);
-  if (!v.audible) {
-    silence();
-    return;
+  const sound::Voices v =
+      mixer_.next(tank.engine, tank.paused, muted, cues, tank.angularVelocity.Y);
+  std::lock_guard<std::mutex> guard(device_->lock);
+  device_->renderer.set(v);
+  if (device_->held) {
+    device_->held = false;
+    device_->renderer.quiet(false);
+    device_->wake.notify_all();
   }
-  const ALuint* sources = device_->sources;
-  // The frame's changes take effect together: the clunk starts with the pitch it lowers.
-  alDeferUpdatesSOFT();
-  alSourcef(sources[kNote], AL_PITCH, static_cast<float>(v.noteHz / sound::kNoteHz));
-  alSourcef(sources[kNote], AL_GAIN, v.noteGain);
-  alSourcef(sources[kRumble], AL_PITCH, v.rumbleRate);
-  alSourcef(sources[kRumble], AL_GAIN, v.rumbleGain);
-  if (v.clunk) alSourcePlay(sources[kClunk]);
-  if (!device_->sounding) alSourcePlayv(kLoops, sources);
-  device_->sounding = true;
-  alProcessUpdatesSOFT();
 }
 
 void Sound::hold() {
   if (!device_) return;
-  silence();
-  run(false);
-}
-
-void Sound::silence() {
-  if (device_->sounding) alSourcePausev(kLoops, device_->sources);
-  device_->sounding = false;
-  alSourceStop(device_->sources[kClunk]);
-}
-
-void Sound::run(bool running) {
-  if (running == device_->running) return;
-  if (running)
-    alcDeviceResumeSOFT(device_->device);
-  else
-    alcDevicePauseSOFT(device_->device);
-  device_->running = running;
+  std::lock_guard<std::mutex> guard(device_->lock);
+  device_->held = true;
+  device_->renderer.quiet(true);
 }
 
 void Sound::close() {
   if (!device_) return;
-  alSourceStopv(kVoices, device_->sources);
-  alDeleteSources(kVoices, device_->sources);
-  alDeleteBuffers(kVoices, device_->buffers);
+  if (device_->feeder.joinable()) {
+    {
+      std::lock_guard<std::mutex> guard(device_->lock);
+      device_->ending = true;
+      device_->renderer.quiet(true);
+    }
+    device_->wake.notify_all();
+    // The fade out plays to its end before the device closes, unless the device stalls.
+    const auto deadline = std::chrono::steady_clock::now() + kLastFade;
+    while (std::chrono::steady_clock::now() < deadline) {
+      {
+        std::lock_guard<std::mutex> guard(device_->lock);
+        if (device_->renderer.silent() && device_->pending() == 0) break;
+      }
+      std::this_thread::sleep_for(kTopUp);
+    }
+    {
+      std::lock_guard<std::mutex> guard(device_->lock);
+      device_->stop = true;
+    }
+    device_->wake.notify_all();
+    device_->feeder.join();
+  }
+  alSourceStop(device_->source);
+  alSourcei(device_->source, AL_BUFFER, 0);
+  alDeleteSources(1, &device_->source);
+  alDeleteBuffers(kBuffers, device_->buffers);
   alcMakeContextCurrent(nullptr);
   alcDestroyContext(device_->context);
   alcCloseDevice(device_->device);

@@ -3,13 +3,15 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/cues.h"
 #include "app/sound_mix.h"
 
 class Tank;
 
-// The tank heard through OpenAL Soft: three sources on the default audio device, the
-// engine's note and the tracks' rumble looping, the gear clunk played once a shift. Without
-// a device everything here does nothing, and the game plays silently.
+// The tank heard through OpenAL Soft on the default audio device: the renderer's samples
+// (sound::Renderer: the engine's note, the tracks' rumble, the clunk of a shift, the cues),
+// streamed by a thread of ours, so that every start and stop fades. Without a device
+// everything here does nothing, and the game plays silently.
 class Sound {
  public:
   Sound();
@@ -25,17 +27,16 @@ class Sound {
   // window shows without waiting for the device; why there is no sound then goes to `log`
   // on one line.
   void openOnFirstPlay(std::FILE* log);
-  // Once a frame: the tank's state as the mixer hears it; silent while muted.
-  void play(const Tank& tank, bool muted);
-  // The window out of use: silent, and the device idle, until the next play.
+  // Once a frame: the tank's state and the frame's cues as the mixer hears them; silent
+  // while muted.
+  void play(const Tank& tank, bool muted, const cues::Pending& cues = cues::Pending());
+  // The window out of use: fades out, and the device idles, until the next play.
   void hold();
-  // Stops every source, frees the buffers and closes the device; open may follow again.
+  // Fades out, stops the stream, frees the buffers and closes the device; open may follow.
   void close();
 
  private:
-  void silence();          // every source quiet
-  void run(bool running);  // the device mixing or idle
-  struct Device;           // the OpenAL objects
+  struct Device;  // the OpenAL objects and the thread that feeds them
   std::unique_ptr<Device> device_;
   std::FILE* log_ = nullptr;  // where the first play says why there is no sound; null: none
   sound::Mixer mixer_;

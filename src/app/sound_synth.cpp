@@ -35,10 +35,11 @@ class LowPass {
   double y_ = 0.0;
 };
 
-std::vector<std::int16_t> toSamples(const std::vector<double>& wave) {
+// The wave scaled so that its loudest sample is `loudest` of full scale.
+std::vector<std::int16_t> toSamples(const std::vector<double>& wave, double loudest = kPeak) {
   double peak = 0.0;
   for (double x : wave) peak = std::max(peak, std::fabs(x));
-  const double scale = peak > 0.0 ? kPeak * 32767.0 / peak : 0.0;
+  const double scale = peak > 0.0 ? loudest * 32767.0 / peak : 0.0;
   std::vector<std::int16_t> samples(wave.size());
   for (std::size_t i = 0; i < wave.size(); ++i)
     samples[i] = static_cast<std::int16_t>(std::lround(wave[i] * scale));
@@ -125,6 +126,51 @@ std::vector<std::int16_t> gearClunk() {
   const int fade = count / 10;
   for (int i = 0; i < fade; ++i) wave[count - 1 - i] *= static_cast<double>(i) / fade;
   return toSamples(wave);
+}
+
+std::vector<std::int16_t> refusedShift() {
+  constexpr double kBurst = 0.07;    // s, each rasp
+  constexpr double kGap = 0.05;      // s between them
+  constexpr double kBuzzHz = 150.0;  // Hz, the rasp's saw
+  constexpr double kClashHz = 35.0;  // Hz, teeth striking teeth
+  constexpr double kEdge = 0.004;    // s, each rasp's rise and fall
+  constexpr double kLoudest = 0.6;   // of full scale
+  const int burst = static_cast<int>(kBurst * kSampleRate);
+  const int gap = static_cast<int>(kGap * kSampleRate);
+  const int edge = static_cast<int>(kEdge * kSampleRate);
+  std::vector<double> wave(static_cast<std::size_t>(2 * burst + gap), 0.0);
+  Noise noise(0x9e41u);
+  LowPass grit(2500.0);
+  for (int b = 0; b < 2; ++b)
+    for (int i = 0; i < burst; ++i) {
+      const double t = static_cast<double>(i) / kSampleRate;  // s
+      const double saw = 2.0 * std::fmod(t * kBuzzHz, 1.0) - 1.0;
+      const double clash = 0.6 + 0.4 * std::sin(kTwoPi * kClashHz * t);
+      const double envelope =
+          std::min({1.0, static_cast<double>(i) / edge, static_cast<double>(burst - 1 - i) / edge});
+      wave[static_cast<std::size_t>(b * (burst + gap) + i)] =
+          envelope * clash * (0.7 * saw + 0.5 * grit(noise.next()));
+    }
+  return toSamples(wave, kLoudest);
+}
+
+std::vector<std::int16_t> resetChime() {
+  constexpr double kTone = 0.14;                // s, each tone
+  constexpr double kTones[] = {880.0, 587.33};  // Hz, falling a fifth
+  constexpr double kDecay = 0.05;               // s
+  constexpr double kEdge = 0.003;               // s, each tone's rise
+  constexpr double kLoudest = 0.6;              // of full scale
+  const int tone = static_cast<int>(kTone * kSampleRate);
+  std::vector<double> wave(static_cast<std::size_t>(2 * tone), 0.0);
+  for (int k = 0; k < 2; ++k)
+    for (int i = 0; i < tone; ++i) {
+      const double t = static_cast<double>(i) / kSampleRate;  // s
+      const double rise = std::min(1.0, t / kEdge);
+      const double fall = std::min(1.0, static_cast<double>(tone - 1 - i) / (kEdge * kSampleRate));
+      wave[static_cast<std::size_t>(k * tone + i)] =
+          rise * fall * std::exp(-t / kDecay) * std::sin(kTwoPi * kTones[k] * t);
+    }
+  return toSamples(wave, kLoudest);
 }
 
 }  // namespace sound

@@ -19,5 +19,10 @@ std::vector<std::int16_t> engineNote();
 std::vector<std::int16_t> trackRumble();
 // A gear engaging: a low thump and a short metallic knock, once.
 std::vector<std::int16_t> gearClunk();
+// A shift the gearbox refused: two short rasps of teeth that do not mesh, higher and
+// harsher than the clunk, and quieter.
+std::vector<std::int16_t> refusedShift();
+// The tank put back at the start: two soft falling tones, unlike anything the tank makes.
+std::vector<std::int16_t> resetChime();
 
 }  // namespace sound

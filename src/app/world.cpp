@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "app/instruments.h"
 #include "app/main.h"
 #include "app/overlay.h"
 #include "app/sound.h"
@@ -31,7 +32,7 @@ constexpr irr::u32 kRateSettling = 3200;  // ms
 
 const irr::video::SColor kClearColour(250, 90, 90, 156);
 const irr::video::SColor kStatusColour(255, 255, 255, 255);
-const irr::core::rect<irr::s32> kStatusRect(10, 10, 300, 50);  // px
+using overlay::kStatusRect;
 
 void buildWorld(irr::scene::ISceneManager* smgr, irr::video::IVideoDriver* driver) {
   irr::scene::IAnimatedMeshSceneNode* ground =
@@ -99,12 +100,21 @@ void Frame::draw(const Tank& tank) {
   if (font_ != nullptr) font_->draw(status_, kStatusRect, kStatusColour, false, false, nullptr);
   banner_ = overlay::banner(tank.paused);
   hint_ = overlay::gearHint(tank.engine.getGear());
+  noteShown_ = note_.text(device_->getTimer()->getRealTime());
   if (font_ != nullptr) {
+    if (instrumentsShown_) instruments::draw(driver_, font_, tank.engine);
     if (hint_ != nullptr) overlay::drawHint(driver_, font_, hint_);
+    if (noteShown_ != nullptr) overlay::drawNote(driver_, font_, noteShown_);
     if (banner_ != nullptr) overlay::drawBanner(driver_, font_, banner_);
     if (keysShown_) overlay::drawKeysPanel(driver_, font_);
   }
   driver_->endScene();
+}
+
+void Frame::cue(const cues::Pending& pending) {
+  const irr::u32 now = device_->getTimer()->getRealTime();
+  if (pending.reset) note_.raise(cues::kReset, now);
+  if (pending.refused != nullptr) note_.raise(pending.refused, now);
 }
 
 bool Frame::measure(int rate) {
@@ -154,8 +164,11 @@ void runFrameLoop(irr::IrrlichtDevice* device, Frame& frame, Tank& tank, MyEvent
     waiting = false;
     receiver.expirePads();
     frame.showKeys(receiver.keysShown());
+    frame.showInstruments(receiver.instrumentsShown());
+    const cues::Pending cues = receiver.takeCues();
+    frame.cue(cues);
     frame.pass(tank);
-    sound.play(tank, receiver.muted());
+    sound.play(tank, receiver.muted(), cues);
     if (quit) break;
   }
 }

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "app/cues.h"
+
 class MyEventReceiver;
 class Sound;
 class Tank;
@@ -29,8 +31,8 @@ class Frame {
 
   // Clears, draws the scene (which refreshes the nodes' world positions) and the status
   // line: the tank's gear and speed, and the rate read at the end of the previous pass;
-  // over them the banner while the tank is paused, the hint in neutral and the keys' panel
-  // while it is shown.
+  // over them the instruments while they are shown, the hint in neutral, a cue's note for a
+  // while, the banner while the tank is paused and the keys' panel while it is shown.
   void draw(const Tank& tank);
   // Takes the rate measured after drawing and rewrites the caption when it changed;
   // true when it did.
@@ -46,12 +48,16 @@ class Frame {
   void resume();
 
   void showKeys(bool shown) { keysShown_ = shown; }
+  void showInstruments(bool shown) { instrumentsShown_ = shown; }
+  // The notes of a frame's cues, each shown from now for cues::Note::kNoteLength.
+  void cue(const cues::Pending& pending);
 
   int captionFPS() const { return lastFPS_; }  // -1 before the first caption
   const wchar_t* status() const { return status_; }
   // What the last draw put over the scene: null for none.
   const wchar_t* banner() const { return banner_; }
   const wchar_t* hint() const { return hint_; }
+  const wchar_t* note() const { return noteShown_; }
 
  private:
   irr::IrrlichtDevice* device_;
@@ -63,7 +69,10 @@ class Frame {
   wchar_t status_[kStatusLength] = {};
   const wchar_t* banner_ = nullptr;
   const wchar_t* hint_ = nullptr;
+  const wchar_t* noteShown_ = nullptr;
+  cues::Note note_;
   bool keysShown_ = false;
+  bool instrumentsShown_ = true;
   bool resumed_ = false;
   irr::u32 resumedAt_ = 0;  // ms of the engine's real-time clock
 };

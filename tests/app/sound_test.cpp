@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -85,6 +86,137 @@ TEST(SoundSynth, LoopsJoinSmoothlyAndTheNoteHasItsNominalPitch) {
     }
   }
   EXPECT_NEAR(static_cast<double>(best), period, 1.0);
+}
+
+// The cues are heard once, in the frame that raised them, and only while sound is heard; a
+// reset's cue stands in for the clunk of its gear change. A tank turning on the spot, its
+// road speed 0, rumbles; one standing still does not.
+TEST(SoundMix, CuesAreHeardOnceAndTurningOnTheSpotRumbles) {
+  support::DrivenScene s;
+  sound::Mixer mixer;
+  const auto frame = [&](const cues::Pending& cues = cues::Pending(), bool muted = false) {
+    s.frame(support::k60Hz);
+    return mixer.next(s.tank->engine, s.tank->paused, muted, cues, s.tank->angularVelocity.Y);
+  };
+  cues::Pending refused, reset;
+  refused.refused = cues::kRollingBackwards;
+  reset.reset = true;
+  frame();
+  EXPECT_TRUE(frame(refused).refused);
+  EXPECT_FALSE(frame().refused);
+  EXPECT_FALSE(frame(refused, true).refused) << "muted";
+  s.press(irr::KEY_KEY_R);
+  const sound::Voices afterReset = frame(reset);
+  EXPECT_TRUE(afterReset.reset);
+  EXPECT_FALSE(afterReset.clunk);
+  EXPECT_FALSE(frame().reset);
+  EXPECT_EQ(frame().rumbleGain, 0.0f) << "at rest";
+  s.key(irr::KEY_KEY_A, true);
+  for (int i = 0; i < 60; ++i) frame();
+  ASSERT_EQ(s.tank->engine.speed, 0.0);
+  EXPECT_GT(frame().rumbleGain, 0.02f);
+}
+
+// Samples of a renderer playing steady voices, and the largest step between neighbours.
+struct Heard {
+  std::vector<std::int16_t> samples;
+  void take(sound::Renderer& r, double seconds) {
+    const std::size_t from = samples.size();
+    samples.resize(from + static_cast<std::size_t>(seconds * sound::kSampleRate));
+    r.render(samples.data() + from, static_cast<int>(samples.size() - from));
+  }
+  int largestStep(std::size_t from, std::size_t to) const {
+    int most = 0;
+    for (std::size_t i = std::max<std::size_t>(from, 1); i < to; ++i)
+      most = std::max(most, std::abs(samples[i] - samples[i - 1]));
+    return most;
+  }
+};
+
+// Every start and stop fades over 10 to 30 ms: going silent (paused, muted), going quiet (the
+// window out of use) and back, the steps between samples are never larger than in steady
+// sound. A one-shot started while faded out is not heard later.
+TEST(SoundRender, EveryStartAndStopFadesWithoutAStep) {
+  constexpr double kShortest = 0.010, kLongest = 0.030;  // s of a fade
+  constexpr double kSteady = 1.0;                        // s: every sample of both loops at rate 1
+  sound::Renderer r;
+  sound::Voices v{true, static_cast<float>(sound::kNoteHz), 0.6f, 1.0f, 0.35f, false, false, false};
+  Heard h;
+  r.set(v);
+  h.take(r, 0.1);
+  const std::size_t steadyFrom = h.samples.size();
+  h.take(r, kSteady);
+  const int steady = h.largestStep(steadyFrom, h.samples.size());
+  ASSERT_GT(steady, 100);
+  const auto stopsWithin = [&](const char* what) {
+    const std::size_t from = h.samples.size();
+    h.take(r, 0.1);
+    std::size_t last = from;  // the last sound before the silence
+    for (std::size_t i = from; i < h.samples.size(); ++i)
+      if (h.samples[i] != 0) last = i;
+    const double fade = static_cast<double>(last - from) / sound::kSampleRate;
+    EXPECT_GE(fade, kShortest) << what;
+    EXPECT_LE(fade, kLongest) << what;
+    EXPECT_LE(h.largestStep(from - 1, h.samples.size()), steady) << what;
+    EXPECT_TRUE(r.silent()) << what;
+  };
+  const auto startsWithin = [&](const char* what) {
+    const std::size_t from = h.samples.size();
+    h.take(r, 0.1);
+    double peakEarly = 0.0, peakLate = 0.0;  // of the first 5 ms, and after the fade
+    for (std::size_t i = from; i < h.samples.size(); ++i) {
+      const double t = static_cast<double>(i - from) / sound::kSampleRate;
+      if (t < 0.005) peakEarly = std::max(peakEarly, std::fabs(1.0 * h.samples[i]));
+      if (t > kLongest) peakLate = std::max(peakLate, std::fabs(1.0 * h.samples[i]));
+    }
+    EXPECT_LT(peakEarly, 0.5 * peakLate) << what << ": no fade in";
+    EXPECT_LE(h.largestStep(from - 1, h.samples.size()), steady) << what;
+    EXPECT_FALSE(r.silent()) << what;
+  };
+  v.audible = false;
+  r.set(v);
+  stopsWithin("paused");
+  v.clunk = true;
+  r.set(v);  // a shift while nothing is heard
+  v.clunk = false;
+  v.audible = true;
+  r.set(v);
+  startsWithin("resumed");
+  r.quiet(true);
+  stopsWithin("out of use");
+  r.quiet(false);
+  startsWithin("back in use");
+  ASSERT_EQ(h.largestStep(h.samples.size() - 2000, h.samples.size()) <= steady, true);
+  // The fade in above began at the loops' level: no clunk came back with it.
+  const std::size_t end = h.samples.size();
+  h.take(r, 0.1);
+  EXPECT_LE(h.largestStep(end, h.samples.size()), steady);
+}
+
+// The cues' sounds are short and unlike the clunk: higher (many more crossings of zero a
+// second) and quieter, and each begins and ends at rest.
+TEST(SoundSynth, CuesAreShortAndUnlikeTheClunk) {
+  constexpr double kLongest = 0.4;  // s
+  constexpr double kUnlike = 2.0;   // times the clunk's zero crossings a second, at least
+  const auto crossings = [](const std::vector<std::int16_t>& x) {  // a second
+    int n = 0;
+    for (std::size_t i = 1; i < x.size(); ++i) n += (x[i] >= 0) != (x[i - 1] >= 0);
+    return n * sound::kSampleRate / static_cast<double>(x.size());
+  };
+  const auto peak = [](const std::vector<std::int16_t>& x) {
+    int most = 0;
+    for (std::int16_t s : x) most = std::max(most, std::abs(static_cast<int>(s)));
+    return most;
+  };
+  const std::vector<std::int16_t> clunk = sound::gearClunk(), refused = sound::refusedShift(),
+                                  chime = sound::resetChime();
+  for (const auto* cue : {&refused, &chime}) {
+    EXPECT_LE(cue->size(), kLongest * sound::kSampleRate);
+    EXPECT_GE(crossings(*cue), kUnlike * crossings(clunk));
+    EXPECT_LT(peak(*cue), peak(clunk));
+    EXPECT_EQ(cue->front(), 0);
+    EXPECT_LT(std::abs(cue->back()), 100);
+  }
 }
 
 }  // namespace

@@ -7,8 +7,13 @@
 #   sound      heard through OpenAL Soft's wave writer: silent while paused; driving off in
 #              first gear the note rises, a shift up drops it with a clunk; louder with the
 #              throttle; silent again once paused; no OpenAL error, everything closed.
+#              a refused shift, a reset and turning on the spot are heard; every start and
+#              stop of sound fades (no step larger than in steady driving, see listen.cpp).
 #              --mute: nothing heard until M, and again after the next M. No device: one
 #              line says so, and the game plays on
+#   instruments  the gauges bottom right, with first gear's shift band; H hides and shows
+#              them; the neutral hint below the status line's rectangle; a refused shift's
+#              note, gone after two seconds
 #   pad        a stand-in game pad (pad_standin.cpp, preloaded): Start unpauses, the left
 #              stick turns the tank on the spot, back in its dead zone it lets go, and the
 #              pad unplugged (its device node gone) lets go too
@@ -28,6 +33,10 @@ window_init "$1" "$2"
 
 readonly kStatusArea=290x40+10+10  # px, the status line
 readonly kViewArea=1024x640+0+120   # px, the scene below the texts
+readonly kGaugeArea=300x50+700+704  # px, within the instruments, bottom right
+readonly kStatusFoot=290x12+10+38   # px, the status line's rectangle below its text
+readonly kHintArea=290x20+10+58     # px, where the neutral hint stands below it
+readonly kNoteArea=500x26+262+116   # px, the middle of a cue's note
 readonly kTableKeys=(w s a d q e j l i k v space c r)  # every key of the table but Escape
 
 case "$label" in
@@ -80,6 +89,15 @@ case "$label" in
     xdotool sleep 1.5 key space keydown w sleep 3 key q sleep 2 keyup w sleep 1.5 key space \
       sleep 1.5
     heard drive 3 5 6.5
+    # The cues and the fades: Space at 0 s, E E and W (backwards), Q refused at 3 s, W up,
+    # R at 4 s, A held from 5 to 7 s; then M at 8 and 9 s, Space at 10 and 11 s, the window
+    # unmapped at 12 s and mapped at 13 s, Escape at 14 s: four starts and four stops.
+    hear cues
+    xdotool sleep 1.5 key space sleep 0.3 key e key e keydown w sleep 2.7 key q sleep 0.5 \
+      keyup w sleep 0.5 key r sleep 1 keydown a sleep 2 keyup a sleep 1 key m sleep 1 key m \
+      sleep 1 key space sleep 1 key space sleep 1 windowunmap "$window" sleep 1 \
+      windowmap "$window" sleep 1
+    heard cues cues 3 4 5 7 4 4
     # Muted from the start: Space and W unheard; M, 1.5 s of sound; M again, silent.
     hear mute --mute
     xdotool sleep 1 key space keydown w sleep 1.5 key m sleep 1.5 key m sleep 1.5 keyup w
@@ -91,6 +109,42 @@ case "$label" in
     [ "$(grep -v -x 'ferrox: full screen is not available here, playing in a window' \
       "$work/game.err")" = \
       "ferrox: no audio device, playing silently" ] || fail "without a device, not that one line"
+    ;;
+
+  instruments)
+    start_display
+    start_game
+    sleep 2
+    # Paused in first gear: the gauges bottom right, first gear's shift band amber on the
+    # engine's bar; H hides them, H again shows them.
+    shot shown
+    act hidden key h sleep 1
+    act again key h sleep 1
+    amber=$(pixels_where shown "$kGaugeArea" 'r>0.9&&g>0.7&&g<0.93&&b<0.5')
+    dark=$(pixels_where shown "$kGaugeArea" 'max(r,max(g,b))<0.3')
+    toggled=$(pixels_changed shown hidden "$kGaugeArea")
+    back=$(pixels_changed shown again "$kGaugeArea")
+    echo "gauges: $amber amber and $dark dark pixels; H changed $toggled, H again left $back"
+    [ "$amber" -ge 40 ] && [ "$dark" -ge 8000 ] && [ "$toggled" -ge 4000 ] && [ "$back" -le 200 ] ||
+      fail "the gauges or their toggle, see above"
+    # R: the neutral hint, whose band keeps below the status line's rectangle.
+    act neutral key r sleep 1
+    under=$(pixels_changed again neutral "$kStatusFoot")
+    hint=$(pixels_changed again neutral "$kHintArea")
+    echo "neutral hint: changed $hint pixels below the status line, $under in its rectangle's foot"
+    [ "$hint" -ge 1000 ] && [ "$under" -le 20 ] || fail "the hint, see above"
+    # Driving backwards, Q is refused: a note says why, for about two seconds.
+    xdotool key space key q key e key e keydown w sleep 2.5
+    act refused key q sleep 0.3
+    xdotool keyup w key s
+    act gone sleep 2.5
+    said=$(pixels_where refused "$kNoteArea" 'min(r,min(g,b))>0.9')
+    band=$(pixels_where refused "$kNoteArea" 'max(r,max(g,b))<0.3')
+    left=$(pixels_where gone "$kNoteArea" 'max(r,max(g,b))<0.3')
+    echo "the refusal's note: $said white and $band dark pixels, $left dark 2.8 s later"
+    [ "$said" -ge 300 ] && [ "$band" -ge 4000 ] && [ "$left" -le $((band / 4)) ] ||
+      fail "the refused shift's note, see above"
+    expect_exit 5000 xdotool key Escape
     ;;
 
   pad)

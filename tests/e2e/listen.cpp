@@ -5,6 +5,14 @@
 //       first gear: Q at <shift>, W up at <release>, Space at <pause>. Silent before the
 //       start and after the pause; the note rises while first gear pulls and drops at the
 //       shift, which clunks; louder with the throttle than coasting
+//   listen <file.wav> cues <refused> <reset> <turn> <turned> <starts> <stops>
+//       the cues' run: Space starts it in first gear, E E put it in first reverse and W
+//       drives it backwards until <refused>, when Q is refused; R at <reset>; A held from
+//       <turn> to <turned> turns it on the spot; then the sound stops and starts again
+//       (mute, pause, the window out of use, the end). The refusal, the reset and the turn
+//       are heard; every start and stop of sound (at least <starts> and <stops> of them)
+//       fades: no step between neighbouring samples there is larger than the largest while
+//       driving backwards, and the file ends in silence
 // Prints each measure against its bounds. Exit code 0 when all hold, 1 when one fails, 2 when
 // the file cannot be read.
 #include <algorithm>
@@ -67,6 +75,22 @@ struct Sound {
     if (found.empty()) return std::nan("");
     std::nth_element(found.begin(), found.begin() + found.size() / 2, found.end());
     return found[found.size() / 2];
+  }
+  // The loudness of the steps between neighbours over [from, to) s, dB of full scale: it
+  // hears the high and harsh, a rasp, a chime or the tracks' clatter, over the low note.
+  double roughDb(double from, double to) const {
+    double energy = 1e-20;
+    for (std::size_t i = std::max<std::size_t>(at(from), 1); i < at(to); ++i)
+      energy += std::pow(samples[i] - samples[i - 1], 2.0);
+    return 10.0 *
+           std::log10(energy / static_cast<double>(std::max<std::size_t>(at(to) - at(from), 1)));
+  }
+  // The largest step between neighbours over [from, to) s, of full scale.
+  double largestStep(double from, double to) const {
+    double most = 0.0;
+    for (std::size_t i = std::max<std::size_t>(at(from), 1); i < at(to); ++i)
+      most = std::max(most, std::fabs(samples[i] - samples[i - 1]));
+    return most;
   }
 };
 
@@ -132,18 +156,76 @@ std::vector<Check> drive(const Sound& s, double shift, double release, double pa
   };
 }
 
+std::vector<Check> cues(const Sound& s, double refused, double reset, double turn, double turned,
+                        int starts, int stops) {
+  constexpr double kGap = 0.2;         // s of silence at least: the sound stopped
+  constexpr double kAround = 0.06;     // s either side of a start or stop, looked at
+  constexpr double kHeardDb = 6.0;     // dB rougher with a cue than before it, at least
+  constexpr double kTurnDb = 1.5;      // dB rougher turning than standing, at least
+  constexpr double kCueLength = 0.35;  // s a cue's sound is looked for
+  constexpr double kLag = 0.3;         // s a key may take to be heard, at most
+  const double t = s.first;            // s into the file: Space
+  const double steady = s.largestStep(t + 1.0, t + refused - kLag);
+  // The starts and stops: the edges of each stretch of silence, and the file's end.
+  std::vector<double> edges;
+  int started = 1, stopped = 0;
+  edges.push_back(s.first);
+  for (std::size_t i = s.at(t), quiet = 0; i < s.samples.size(); ++i) {
+    if (std::fabs(s.samples[i]) <= kSilent) {
+      ++quiet;
+      continue;
+    }
+    if (quiet >= s.at(kGap)) {
+      edges.push_back((i - quiet) / s.rate);
+      edges.push_back(i / s.rate);
+      ++stopped;
+      ++started;
+    }
+    quiet = 0;
+  }
+  const bool endsSilent = s.samples.size() > s.at(s.last) + 1;
+  if (endsSilent) ++stopped;
+  edges.push_back(s.last);
+  double worst = 0.0;
+  for (double edge : edges) worst = std::max(worst, s.largestStep(edge - kAround, edge + kAround));
+  const double lastSample = std::fabs(s.samples.back());
+  std::printf("starts %d, stops %d; the largest step at them %.4f, driving %.4f\n", started,
+              stopped, worst, steady);
+  const auto rise = [&](double at) {  // a cue at `at` s: dB rougher than the half second before
+    return s.roughDb(t + at, t + at + kLag + kCueLength) - s.roughDb(t + at - 0.6, t + at - 0.1);
+  };
+  return {
+      {"dB a refused shift's cue stands out", rise(refused), kHeardDb, kAny},
+      {"dB a reset's cue stands out", rise(reset), kHeardDb, kAny},
+      {"dB turning on the spot is rougher than standing",
+       s.roughDb(t + turn + kLag + 0.2, t + turned - 0.1) -
+           s.roughDb(t + turned + kLag + 0.3, t + turned + kLag + 0.9),
+       kTurnDb, kAny},
+      {"starts of sound", static_cast<double>(started), static_cast<double>(starts), kAny},
+      {"stops of sound", static_cast<double>(stopped), static_cast<double>(stops), kAny},
+      {"times the driving's largest step, at a start or stop", worst / steady, 0.0, 1.0},
+      {"of full scale, the file's last sample", lastSample, 0.0, kSilent},
+  };
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   constexpr double kHeardLeast = 1.0, kHeardMost = 2.0;  // s of sound in the muted run
   Sound s;
-  if ((argc != 2 && argc != 5) || !read(argv[1], s)) {
-    std::fputs("usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause>]\n", stderr);
+  const bool cueRun = argc == 9 && std::string(argv[2]) == "cues";
+  if ((argc != 2 && argc != 5 && !cueRun) || !read(argv[1], s)) {
+    std::fputs(
+        "usage: listen <file.wav of 16-bit samples> [<shift> <release> <pause> | cues "
+        "<refused> <reset> <turn> <turned> <starts> <stops>]\n",
+        stderr);
     return 2;
   }
+  const auto at = [argv](int i) { return std::atof(argv[i]); };
   const std::vector<Check> checks =
-      argc == 2 ? std::vector<Check>{{"s of sound", s.last - s.first, kHeardLeast, kHeardMost}}
-                : drive(s, std::atof(argv[2]), std::atof(argv[3]), std::atof(argv[4]));
+      cueRun      ? cues(s, at(3), at(4), at(5), at(6), std::atoi(argv[7]), std::atoi(argv[8]))
+      : argc == 2 ? std::vector<Check>{{"s of sound", s.last - s.first, kHeardLeast, kHeardMost}}
+                  : drive(s, at(2), at(3), at(4));
   int failures = 0;
   for (const Check& c : checks) {
     const bool holds = c.value >= c.least && c.value <= c.most;

@@ -25,7 +25,7 @@ readonly kDrawingLeast=5             # % of one core, at least, while drawing on
 readonly kMeasureSeconds=10          # s of CPU time measured per state
 readonly kBannerArea=440x44+292+60   # px, round the pause banner near the top
 readonly kPanelArea=440x300+292+234  # px, the middle of the keys' panel
-readonly kHintArea=230x28+0+34       # px, the neutral hint below the status line
+readonly kHintArea=230x28+0+54       # px, the neutral hint below the status line
 readonly kGearArea=64x22+8+8         # px, "Gear: N" of the status line
 readonly kViewArea=1024x640+0+120    # px, the scene below the texts
 

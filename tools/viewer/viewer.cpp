@@ -6,8 +6,8 @@
 //                 [--turret DEG] [--elevation DEG]
 // By default a free camera at --eye looks at --target; --chase looks through the tank's
 // chase camera instead, turned by the program's own receiver for a cursor at X,Y. --text 1 draws
-// the program's status line as well, so that the two differ only by the simulation step. Reads
-// ../media as the program does, moving beside itself when it is not there.
+// the program's status line and gauges as well, so that the two differ only by the simulation
+// step. Reads ../media as the program does, moving beside itself when it is not there.
 #include <irrlicht.h>
 
 #include <cstdio>

@@ -77,7 +77,7 @@ install(FILES packaging/ferrox.desktop DESTINATION "${CMAKE_INSTALL_DATADIR}/app
 install(DIRECTORY "${ferrox_icon_dir}/" DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor"
   FILES_MATCHING PATTERN "ferrox.png")
 install(FILES "${CMAKE_BINARY_DIR}/man/ferrox.6.gz" DESTINATION "${CMAKE_INSTALL_MANDIR}/man6")
-install(FILES packaging/copyright "${CMAKE_BINARY_DIR}/doc/changelog.gz"
+install(FILES packaging/copyright "${CMAKE_BINARY_DIR}/doc/changelog.gz" packaging/settings.example
   DESTINATION "${CMAKE_INSTALL_DOCDIR}")
 install(CODE "set(FERROX_RECORD after)
   include(\"${PROJECT_SOURCE_DIR}/cmake/Uninstall.cmake\")")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs each asset fuzz target for a while: seeded from media/ and the regression corpus in
-# tests/corpus/, their corpora and any faulting input kept under WORK_DIR. Fails when a
+# Runs each asset fuzz target and the settings file's for a while: seeded from media/ (the
+# settings from the packaged example) and the regression corpus in tests/corpus/, their corpora and any faulting input kept under WORK_DIR. Fails when a
 # target finds a crash, a sanitizer report, a hang or a runaway allocation.
 # Usage: tools/fuzz.sh BUILD_DIR SECONDS [WORK_DIR]
 set -euo pipefail
@@ -15,12 +15,16 @@ readonly kGraceS=120       # past the run's own limit, before it is stopped from
 
 status=0
 mkdir -p "$work/artifacts"
-for format in jpeg 3ds bmp; do
+for format in jpeg 3ds bmp settings; do
   corpus=$work/corpus/$format
   extension=$format
   [ "$format" = jpeg ] && extension=jpg
   mkdir -p "$corpus"
-  find "$root/media" -name "*.$extension" -exec cp {} "$corpus/" \;
+  if [ "$format" = settings ]; then
+    cp "$root/packaging/settings.example" "$corpus/"
+  else
+    find "$root/media" -name "*.$extension" -exec cp {} "$corpus/" \;
+  fi
   find "$root/tests/corpus/$format" -type f -exec cp {} "$corpus/" \;
   log=$work/$format.log
   if ! timeout $((seconds + kGraceS)) nice -n 19 "$build/tests/ferrox_fuzz_$format" \

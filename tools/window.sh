@@ -63,9 +63,12 @@ stop_display() {
 }
 
 # Starts [VAR=value...] <command> [args] from the program's directory, where ../media
-# resolves, with software OpenGL; its output lands in $work/game.out and game.err.
+# resolves, with software OpenGL; its output lands in $work/game.out and game.err. Its
+# settings file is $work/config/ferrox/settings, none unless a case writes one, so that the
+# player's own never changes a run.
 launch() {
-  (cd "$bindir" && exec env LIBGL_ALWAYS_SOFTWARE=1 "$@" >"$work/game.out" 2>"$work/game.err") &
+  (cd "$bindir" && exec env LIBGL_ALWAYS_SOFTWARE=1 XDG_CONFIG_HOME="$work/config" "$@" \
+    >"$work/game.out" 2>"$work/game.err") &
   game_pid=$!
 }
 

@@ -12,6 +12,7 @@
 #include "assets/catalog.h"
 #include "assets/files.h"
 #include "assets/library.h"
+#include "assets/settings.h"
 #include "sim/Tank.h"
 
 namespace {
@@ -38,7 +39,9 @@ void report(const std::vector<std::string>& paths, const char* what) {
 int main(int argc, char** argv) {
   const Options options = parseOptions(argc, argv);
   if (!options.understood) {
-    std::fprintf(stderr, "ferrox: unknown option '%s'\n%s", options.unknown.c_str(), usage());
+    std::fprintf(stderr, "ferrox: %s '%s'\n%s",
+                 options.valueMissing ? "a file name must follow" : "unknown option",
+                 options.unknown.c_str(), usage());
     return kUsageExit;
   }
   if (options.help) {
@@ -51,6 +54,16 @@ int main(int argc, char** argv) {
   }
   catchStopSignals();
 
+  // The settings, read before the program moves to its media, so that a relative --settings
+  // path names what the player meant. The command line's options win over the file's.
+  const bool named = !options.settings.empty();
+  assets::Settings settings = assets::loadSettings(
+      named ? options.settings
+            : assets::settingsPath(std::getenv("XDG_CONFIG_HOME"), std::getenv("HOME")),
+      named, stderr);
+  settings.windowed = settings.windowed || options.windowed;
+  settings.mute = settings.mute || options.mute;
+
   // Start-up: the media, each asset read and decoded once by our own code, the window, the
   // tank and its world, the sound, the game pads.
   assets::enterMediaDirectory(assets::kGroundMesh);
@@ -61,12 +74,13 @@ int main(int argc, char** argv) {
   if (!assets.playable()) return 1;
 
   MyEventReceiver receiver;
+  receiver.configure(settings);
   receiver.logFullScreenWarnings(options.verbose);
   irr::SIrrlichtCreationParameters window;
   window.DriverType = irr::video::EDT_OPENGL;
   window.WindowSize = irr::core::dimension2d<irr::u32>(kWindowWidth, kWindowHeight);
   window.Bits = kColourDepth;
-  window.Fullscreen = !options.windowed;
+  window.Fullscreen = !settings.windowed;
   window.Stencilbuffer = false;
   window.Vsync = false;
   window.EventReceiver = &receiver;  // it writes the engine's log from the first line on
@@ -86,13 +100,14 @@ int main(int argc, char** argv) {
   }
   Tank* player = buildScene(device);
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
+  frame.bindKeys(receiver.keys());
   device->getCursorControl()->setVisible(true);
   receiver.placeCursor(device->getCursorControl());
   // The sound: the default audio device, opened once the first frame is drawn; without one
   // the game says so and plays silently.
   Sound sound;
   sound.openOnFirstPlay(stderr);
-  receiver.mute(options.mute);
+
   // Game pads: the engine opens those plugged in now and posts each one's state to the
   // receiver on every run from here on.
   irr::core::array<irr::SJoystickInfo> pads;

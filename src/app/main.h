@@ -7,6 +7,7 @@
 
 #include "app/cues.h"
 #include "app/gamepad.h"
+#include "assets/settings.h"
 
 class Tank;
 
@@ -52,13 +53,18 @@ class MyEventReceiver : public irr::IEventReceiver {
   // turns the camera there at once, whether or not the window system reports the move.
   void placeCursor(irr::gui::ICursorControl* cursor);
 
-  bool keysShown() const { return keysShown_; }  // F1's panel of the keys
-  bool muted() const { return muted_; }          // M's sound off
-  void mute(bool muted) { muted_ = muted; }
+  // The keys, the mouse's sensitivity and inversion, and the toggles' first states (sound
+  // and instruments) from the settings; every held command lets go first.
+  void configure(const assets::Settings& settings);
+  const assets::Keys& keys() const { return keys_; }
+
+  bool keysShown() const { return keysShown_; }                // F1's panel of the keys
+  bool muted() const { return muted_; }                        // M's sound off
   // Whether the engine's warnings that it cannot switch to full screen reach the log; the
   // program says so in a line of its own instead (--verbose shows them).
   void logFullScreenWarnings(bool shown) { fullScreenWarnings_ = shown; }
   bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
+  void mute(bool muted) { muted_ = muted; }
   // The cues that the commands since the last call raised, handed over once.
   cues::Pending takeCues() {
     const cues::Pending taken = cues_;
@@ -66,8 +72,8 @@ class MyEventReceiver : public irr::IEventReceiver {
     return taken;
   }
 
-  static constexpr int kHeldCommands = 9;   // W S A D J L I K V
-  static constexpr int kPressCommands = 5;  // Q E Space C R
+  static constexpr int kHeldCommands = 9;   // W S A D J L I K V, by default
+  static constexpr int kPressCommands = 5;  // Q E Space C R, by default
 
  private:
   // Whether held command `command` is held: its key down, or a pad holding it.
@@ -81,8 +87,11 @@ class MyEventReceiver : public irr::IEventReceiver {
   void cue(int command, int gearBefore);
 
   std::FILE* log_;
-  bool down_[irr::KEY_KEY_CODES_COUNT];  // keys down, as the engine delivered them
-  bool held_[kHeldCommands];             // each held command as the tank was last told
+  assets::Keys keys_ = assets::kDefaultKeys;  // each command's key, in the settings' order
+  double sensitivity_ = 1.0;                  // deg the camera turns per pixel of the cursor
+  double lookSign_ = 1.0;                     // -1 with inverted look
+  bool down_[irr::KEY_KEY_CODES_COUNT];       // keys down, as the engine delivered them
+  bool held_[kHeldCommands];                  // each held command as the tank was last told
   gamepad::Pads pads_;
   irr::s32 cursorX_ = 0;  // px, the cursor's column as last heard
   irr::s32 cursorY_ = 0;  // px, its row

@@ -4,13 +4,15 @@
 
 // What the command line asks of the program.
 struct Options {
-  bool help = false;       // print the usage on standard output and end
-  bool version = false;    // print the version on standard output and end
-  bool windowed = false;   // a 1024 x 768 window instead of the full screen
-  bool verbose = false;    // the engine's whole log, not only its warnings and errors
-  bool mute = false;       // start without sound; M turns it on
-  bool understood = true;  // every argument is an option of ours
-  std::string unknown;     // the first argument that is not, when one is not
+  bool help = false;          // print the usage on standard output and end
+  bool version = false;       // print the version on standard output and end
+  bool windowed = false;      // a 1024 x 768 window instead of the full screen
+  bool verbose = false;       // the engine's whole log, not only its warnings and errors
+  bool mute = false;          // start without sound; M turns it on
+  std::string settings;       // the settings file named, instead of the user's own; empty for none
+  bool understood = true;     // every argument is an option of ours, each with its value
+  std::string unknown;        // the first argument that is not, or the option missing its value
+  bool valueMissing = false;  // that option names a value and is the last argument
 };
 
 // Reads the arguments after the program's name.

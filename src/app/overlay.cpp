@@ -1,9 +1,12 @@
 #include "app/overlay.h"
 
 #include <algorithm>
+#include <cwchar>
 
 namespace overlay {
 namespace {
+
+namespace command = assets::command;
 
 using irr::core::dimension2d;
 using irr::core::rect;
@@ -20,32 +23,40 @@ constexpr irr::s32 kHintGap = 4;           // px between the status line's recta
 constexpr irr::s32 kColumnGap = 24;        // px between a key and what it does
 constexpr irr::s32 kRowGap = 4;            // px between the panel's lines
 
+// Each row's keys: one command's, two commands' ("A / D"), or fixed text where `first` is
+// kFixed.
+constexpr int kFixed = -1;
+constexpr int kNone = -1;
 const struct {
-  const wchar_t* keys;
+  int first;
+  int second;
+  const wchar_t* fixed;
   const wchar_t* action;
 } kKeyRows[] = {
-    {L"W", L"throttle, while held"},
-    {L"S", L"brake, while held"},
-    {L"A / D", L"steer left / right, while held"},
-    {L"Q / E", L"gear up / down"},
-    {L"J / L", L"turret clockwise / anticlockwise (from above), while held"},
-    {L"I / K", L"gun up / down, while held"},
-    {L"V", L"fire: charges while held, fires on release"},
-    {L"Space", L"pause / drive"},
-    {L"C", L"jump: kicks one road wheel"},
-    {L"R", L"back to the start, in neutral"},
-    {L"M", L"sound off / on (--mute starts without)"},
-    {L"H", L"show / hide the engine and road speed gauges"},
-    {L"F1", L"show / hide this panel"},
-    {L"Escape", L"quit"},
-    {L"Mouse", L"swings the camera round the tank"},
-    {L"Game pad", L""},
-    {L"Left stick, d-pad", L"drive and steer, as W S A D"},
-    {L"Right stick", L"swings the camera"},
-    {L"RB / LB", L"gear up / down"},
-    {L"A / X", L"jump / fire"},
-    {L"Start or B / Y", L"pause / back to the start"},
+    {command::kThrottle, kNone, nullptr, L"throttle, while held"},
+    {command::kBrake, kNone, nullptr, L"brake, while held"},
+    {command::kSteerLeft, command::kSteerRight, nullptr, L"steer left / right, while held"},
+    {command::kGearUp, command::kGearDown, nullptr, L"gear up / down"},
+    {command::kTurretLeft, command::kTurretRight, nullptr,
+     L"turret clockwise / anticlockwise (from above), while held"},
+    {command::kGunUp, command::kGunDown, nullptr, L"gun up / down, while held"},
+    {command::kFire, kNone, nullptr, L"fire: charges while held, fires on release"},
+    {command::kPause, kNone, nullptr, L"pause / drive"},
+    {command::kJump, kNone, nullptr, L"jump: kicks one road wheel"},
+    {command::kReset, kNone, nullptr, L"back to the start, in neutral"},
+    {command::kSound, kNone, nullptr, L"sound off / on (--mute starts without)"},
+    {command::kInstruments, kNone, nullptr, L"show / hide the engine and road speed gauges"},
+    {command::kKeysPanel, kNone, nullptr, L"show / hide this panel"},
+    {kFixed, kNone, L"Escape", L"quit"},
+    {kFixed, kNone, L"Mouse", L"swings the camera round the tank"},
+    {kFixed, kNone, L"Game pad", L""},
+    {kFixed, kNone, L"Left stick, d-pad", L"drive and steer, as throttle, brake and steer"},
+    {kFixed, kNone, L"Right stick", L"swings the camera"},
+    {kFixed, kNone, L"RB / LB", L"gear up / down"},
+    {kFixed, kNone, L"A / X", L"jump / fire"},
+    {kFixed, kNone, L"Start or B / Y", L"pause / back to the start"},
 };
+constexpr std::size_t kRowCount = sizeof kKeyRows / sizeof kKeyRows[0];
 constexpr const wchar_t* kPanelTitle = L"Keys";
 
 // The band round a text whose top left corner is at (left, top).
@@ -89,15 +100,37 @@ void drawNote(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const 
   drawOnBand(driver, font, text, (screen - width) / 2, kNoteTop);
 }
 
-void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font) {
+std::size_t panelRows() { return kRowCount; }
+
+const wchar_t* panelRow(const assets::Keys& keys, std::size_t row,
+                        wchar_t (&text)[kKeyTextLength]) {
+  const auto& r = kKeyRows[row];
+  const auto name = [&keys](int c) {
+    const char* known = assets::keyName(keys[static_cast<std::size_t>(c)]);
+    return known != nullptr ? known : "?";
+  };
+  if (r.first == kFixed)
+    std::swprintf(text, kKeyTextLength, L"%ls", r.fixed);
+  else if (r.second == kNone)
+    std::swprintf(text, kKeyTextLength, L"%s", name(r.first));
+  else
+    std::swprintf(text, kKeyTextLength, L"%s / %s", name(r.first), name(r.second));
+  return r.action;
+}
+
+void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font,
+                   const assets::Keys& keys) {
+  wchar_t keyText[kRowCount][kKeyTextLength];
+  const wchar_t* actions[kRowCount];
   irr::s32 keyWidth = 0, actionWidth = 0;
-  for (const auto& row : kKeyRows) {
-    keyWidth = std::max(keyWidth, static_cast<irr::s32>(font->getDimension(row.keys).Width));
+  for (std::size_t i = 0; i < kRowCount; ++i) {
+    actions[i] = panelRow(keys, i, keyText[i]);
+    keyWidth = std::max(keyWidth, static_cast<irr::s32>(font->getDimension(keyText[i]).Width));
     actionWidth =
-        std::max(actionWidth, static_cast<irr::s32>(font->getDimension(row.action).Width));
+        std::max(actionWidth, static_cast<irr::s32>(font->getDimension(actions[i]).Width));
   }
   const irr::s32 line = static_cast<irr::s32>(font->getDimension(L"Ag").Height) + kRowGap;
-  const irr::s32 rows = static_cast<irr::s32>(sizeof kKeyRows / sizeof kKeyRows[0]) + 1;
+  const irr::s32 rows = static_cast<irr::s32>(kRowCount) + 1;
   const irr::s32 width = keyWidth + kColumnGap + actionWidth;
   const irr::s32 height = rows * line;
   const dimension2d<irr::u32> screen = driver->getScreenSize();
@@ -108,11 +141,11 @@ void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font) {
       kBand, rect<irr::s32>(left - 2 * kPadding, top - 2 * kPadding, left + width + 2 * kPadding,
                             top + height + 2 * kPadding));
   font->draw(kPanelTitle, rect<irr::s32>(left, top, left + width, top + line), kKeyText);
-  for (const auto& row : kKeyRows) {
+  for (std::size_t i = 0; i < kRowCount; ++i) {
     top += line;
-    font->draw(row.keys, rect<irr::s32>(left, top, left + keyWidth, top + line), kKeyText);
+    font->draw(keyText[i], rect<irr::s32>(left, top, left + keyWidth, top + line), kKeyText);
     const irr::s32 actionLeft = left + keyWidth + kColumnGap;
-    font->draw(row.action, rect<irr::s32>(actionLeft, top, actionLeft + actionWidth, top + line),
+    font->draw(actions[i], rect<irr::s32>(actionLeft, top, actionLeft + actionWidth, top + line),
                kText);
   }
 }

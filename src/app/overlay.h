@@ -2,6 +2,10 @@
 
 #include <irrlicht.h>
 
+#include <cstddef>
+
+#include "assets/settings.h"
+
 // What the frame draws over the scene besides the status line, in the status line's font:
 // a banner while the tank is paused, a hint while it stands in neutral, and F1's panel of
 // every key. Each sits on a translucent dark band, legible over sand and sky alike.
@@ -26,7 +30,14 @@ void drawHint(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const 
 irr::core::rect<irr::s32> hintBand(irr::gui::IGUIFont* font, const wchar_t* text);
 // A cue's note, centred across the screen below the banner.
 void drawNote(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font, const wchar_t* text);
-// Every key, the mouse and the game pad with what they do, centred on the screen.
-void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font);
+// Every key as bound, the mouse and the game pad with what they do, centred on the screen.
+void drawKeysPanel(irr::video::IVideoDriver* driver, irr::gui::IGUIFont* font,
+                   const assets::Keys& keys);
+
+// The panel's rows: each names its keys, as bound, and what they do.
+constexpr std::size_t kKeyTextLength = 40;  // wide characters, terminator included
+std::size_t panelRows();
+// Row `row`'s keys in `text` ("A / D"); returns what they do.
+const wchar_t* panelRow(const assets::Keys& keys, std::size_t row, wchar_t (&text)[kKeyTextLength]);
 
 }  // namespace overlay

@@ -35,39 +35,38 @@ float cameraPitch(double row) {
 constexpr irr::s32 kStartColumn = 360;  // px
 constexpr irr::s32 kStartRow = 22;      // px
 
-// Held commands: the command takes true while the key is down or a pad holds it (the
-// pad's Hold bit; 0 where no pad does).
+// Held commands, in the order of the settings' commands (whose keys drive them): the
+// command takes true while the key is down or a pad holds it (the pad's Hold bit; 0 where
+// no pad does).
 const struct {
-  irr::EKEY_CODE key;
   unsigned pad;
   void (Tank::*command)(bool);
 } kHeldKeys[] = {
-    {irr::KEY_KEY_W, gamepad::kThrottle, &Tank::accelerate},
-    {irr::KEY_KEY_S, gamepad::kBrake, &Tank::breaking},
-    {irr::KEY_KEY_A, gamepad::kSteerLeft, &Tank::turnLeft},
-    {irr::KEY_KEY_D, gamepad::kSteerRight, &Tank::turnRight},
-    {irr::KEY_KEY_J, 0, &Tank::turnTurretLeft},
-    {irr::KEY_KEY_L, 0, &Tank::turnTurretRight},
-    {irr::KEY_KEY_I, 0, &Tank::elevateTurretUpp},
-    {irr::KEY_KEY_K, 0, &Tank::elevateTurretDown},
-    {irr::KEY_KEY_V, gamepad::kFire, &Tank::shoot},
+    {gamepad::kThrottle, &Tank::accelerate},
+    {gamepad::kBrake, &Tank::breaking},
+    {gamepad::kSteerLeft, &Tank::turnLeft},
+    {gamepad::kSteerRight, &Tank::turnRight},
+    {0, &Tank::turnTurretLeft},
+    {0, &Tank::turnTurretRight},
+    {0, &Tank::elevateTurretUpp},
+    {0, &Tank::elevateTurretDown},
+    {gamepad::kFire, &Tank::shoot},
 };
 static_assert(sizeof kHeldKeys / sizeof kHeldKeys[0] == MyEventReceiver::kHeldCommands);
+static_assert(MyEventReceiver::kHeldCommands == assets::command::kHeld);
 
-// One-shot commands: each acts once per press of its key or of a pad's button (the pad's
-// Press bit).
+// One-shot commands, after the held ones: each acts once per press of its key or of a
+// pad's button (the pad's Press bit).
 const struct {
-  irr::EKEY_CODE key;
   unsigned pad;
   void (Tank::*command)();
 } kPressKeys[] = {
-    {irr::KEY_KEY_Q, gamepad::kGearUp, &Tank::setGearUp},
-    {irr::KEY_KEY_E, gamepad::kGearDown, &Tank::setGearDown},
-    {irr::KEY_SPACE, gamepad::kPause, &Tank::pause},
-    {irr::KEY_KEY_C, gamepad::kJump, &Tank::jump},
-    {irr::KEY_KEY_R, gamepad::kReset, &Tank::reset},
+    {gamepad::kGearUp, &Tank::setGearUp}, {gamepad::kGearDown, &Tank::setGearDown},
+    {gamepad::kPause, &Tank::pause},      {gamepad::kJump, &Tank::jump},
+    {gamepad::kReset, &Tank::reset},
 };
 static_assert(sizeof kPressKeys / sizeof kPressKeys[0] == MyEventReceiver::kPressCommands);
+static_assert(MyEventReceiver::kPressCommands == assets::command::kTankPresses);
 
 // The engine's clock, which each run of the device ticks: every event of one run reads the
 // same time.
@@ -119,8 +118,9 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
     for (int i = 0; i < kPressCommands; ++i)
       if (reading.presses & kPressKeys[i].pad) press(i);
     if (reading.yaw != 0.0f || reading.rise != 0.0f) {
-      padYaw_ = wrap(padYaw_ + reading.yaw, kFullTurn);
-      padRise_ = wrap(padRise_ + reading.rise, kFullTurn);
+      const float scale = static_cast<float>(sensitivity_);  // as the mouse's pixels
+      padYaw_ = wrap(padYaw_ + scale * reading.yaw, kFullTurn);
+      padRise_ = wrap(padRise_ + static_cast<float>(lookSign_) * scale * reading.rise, kFullTurn);
       aimCamera();
     }
     return true;
@@ -138,29 +138,33 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   const bool repeat = key.PressedDown && down_[key.Key];
   down_[key.Key] = key.PressedDown;
 
-  if (key.Key == irr::KEY_F1) {
-    if (key.PressedDown && !repeat) keysShown_ = !keysShown_;
-    return true;
-  }
-  if (key.Key == irr::KEY_KEY_H) {
-    if (key.PressedDown && !repeat) instrumentsShown_ = !instrumentsShown_;
-    return true;
-  }
-  if (key.Key == irr::KEY_KEY_M) {
-    if (key.PressedDown && !repeat) muted_ = !muted_;
+  // The program's own toggles, each flipped once per press.
+  bool* const toggles[] = {&muted_, &keysShown_, &instrumentsShown_};
+  for (int i = 0; i < 3; ++i) {
+    if (keys_[assets::command::kSound + i] != key.Key) continue;
+    if (key.PressedDown && !repeat) *toggles[i] = !*toggles[i];
     return true;
   }
   for (int i = 0; i < kHeldCommands; ++i) {
-    if (kHeldKeys[i].key != key.Key) continue;
+    if (keys_[i] != key.Key) continue;
     hold(i, holds(i));
     return true;
   }
   for (int i = 0; i < kPressCommands; ++i) {
-    if (kPressKeys[i].key != key.Key) continue;
+    if (keys_[kHeldCommands + i] != key.Key) continue;
     if (key.PressedDown && !repeat) press(i);
     return true;
   }
   return false;
+}
+
+void MyEventReceiver::configure(const assets::Settings& settings) {
+  release();
+  keys_ = settings.keys;
+  sensitivity_ = settings.sensitivity;
+  lookSign_ = settings.invertLook ? -1.0 : 1.0;
+  instrumentsShown_ = settings.instruments;
+  muted_ = settings.mute;
 }
 
 bool MyEventReceiver::attend(bool focused, bool minimized) {
@@ -192,8 +196,7 @@ void MyEventReceiver::expirePads() {
 }
 
 bool MyEventReceiver::holds(int command) const {
-  const auto& row = kHeldKeys[command];
-  return down_[row.key] || (pads_.held() & row.pad) != 0;
+  return down_[keys_[command]] || (pads_.held() & kHeldKeys[command].pad) != 0;
 }
 
 // Tells the tank each held command whose keys and pads together now hold it otherwise.
@@ -226,11 +229,16 @@ void MyEventReceiver::cue(int command, int gearBefore) {
     cues_.refused = why;
 }
 
-// The cursor's column turns the camera and its row pitches it, one degree a pixel; the
-// pads' swing adds to both, so that the mouse goes on from where a pad left the camera.
+// The cursor's column turns the camera and its row pitches it, by the sensitivity's degrees
+// a pixel away from where the game starts the cursor (so that the camera starts in the same
+// place whatever the sensitivity); the pads' swing adds to both, so that the mouse goes on
+// from where a pad left the camera. Inverted look turns the row's and the pads' rise the
+// other way. At the default one degree a pixel the row is the pitch in degrees.
 void MyEventReceiver::aimCamera() {
-  tank->rotateCamera(cameraPitch(cursorY_ + static_cast<double>(padRise_)),
-                     static_cast<float>(cursorX_) + padYaw_);
+  const double rise = kStartRow + lookSign_ * sensitivity_ * (cursorY_ - kStartRow);  // deg
+  const double yaw = kStartColumn + sensitivity_ * (cursorX_ - kStartColumn);         // deg
+  tank->rotateCamera(cameraPitch(rise + static_cast<double>(padRise_)),
+                     static_cast<float>(yaw) + padYaw_);
 }
 
 void MyEventReceiver::placeCursor(irr::gui::ICursorControl* cursor) {

@@ -106,7 +106,7 @@ void Frame::draw(const Tank& tank) {
     if (hint_ != nullptr) overlay::drawHint(driver_, font_, hint_);
     if (noteShown_ != nullptr) overlay::drawNote(driver_, font_, noteShown_);
     if (banner_ != nullptr) overlay::drawBanner(driver_, font_, banner_);
-    if (keysShown_) overlay::drawKeysPanel(driver_, font_);
+    if (keysShown_) overlay::drawKeysPanel(driver_, font_, *keys_);
   }
   driver_->endScene();
 }

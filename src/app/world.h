@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "app/cues.h"
+#include "assets/settings.h"
 
 class MyEventReceiver;
 class Sound;
@@ -48,6 +49,8 @@ class Frame {
   void resume();
 
   void showKeys(bool shown) { keysShown_ = shown; }
+  // The keys that the keys' panel names; the defaults until bound. `keys` outlives the frame.
+  void bindKeys(const assets::Keys& keys) { keys_ = &keys; }
   void showInstruments(bool shown) { instrumentsShown_ = shown; }
   // The notes of a frame's cues, each shown from now for cues::Note::kNoteLength.
   void cue(const cues::Pending& pending);
@@ -72,6 +75,7 @@ class Frame {
   const wchar_t* noteShown_ = nullptr;
   cues::Note note_;
   bool keysShown_ = false;
+  const assets::Keys* keys_ = &assets::kDefaultKeys;
   bool instrumentsShown_ = true;
   bool resumed_ = false;
   irr::u32 resumedAt_ = 0;  // ms of the engine's real-time clock

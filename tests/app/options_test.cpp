@@ -19,7 +19,8 @@ TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
       {{"--help"}, "h", ""},
       {{"--version"}, "v", ""},
       {{"--verbose", "--windowed", "--windowed", "--mute"}, "wVm", ""},
-      {{"-h"}, "?", "-h"},
+      {{"-h"}, "h", ""},
+      {{"-help"}, "?", "-help"},
       {{"--windowed", "map", "--fast"}, "w?", "map"},
       {{"--help", "--bogus"}, "h?", "--bogus"}};
   for (auto [args, read, unknown] : cases) {
@@ -34,6 +35,26 @@ TEST(Options, EachOptionIsReadAndTheFirstArgumentNotUnderstoodIsNamed) {
     EXPECT_EQ(got, read) << unknown;
     EXPECT_EQ(o.unknown, unknown);
   }
+}
+
+// --settings takes the next argument as its file, whatever it looks like; without one the
+// command line is not understood and the option is named as missing its value.
+TEST(Options, SettingsTakesTheNextArgumentAsItsFile) {
+  const char* named[] = {"ferrox", "--settings", "--mute", "--windowed"};
+  Options o = parseOptions(4, named);
+  EXPECT_TRUE(o.understood);
+  EXPECT_EQ(o.settings, "--mute");
+  EXPECT_FALSE(o.mute);
+  EXPECT_TRUE(o.windowed);
+  const char* missing[] = {"ferrox", "--mute", "--settings"};
+  o = parseOptions(3, missing);
+  EXPECT_FALSE(o.understood);
+  EXPECT_TRUE(o.valueMissing);
+  EXPECT_EQ(o.unknown, "--settings");
+  const char* unknownFirst[] = {"ferrox", "--fast", "--settings"};
+  o = parseOptions(3, unknownFirst);
+  EXPECT_FALSE(o.valueMissing);
+  EXPECT_EQ(o.unknown, "--fast");
 }
 
 }  // namespace

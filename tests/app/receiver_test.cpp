@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "assets/settings.h"
 #include "support.h"
 
 namespace {
@@ -132,6 +133,78 @@ TEST(Receiver, HoldsBackTheFullScreenWarningsUnlessAsked) {
     EXPECT_NE(lines.find("ferrox: Could not open file\n"), std::string::npos) << lines;
     std::free(text);
   }
+}
+
+// The settings' keys drive the commands: a rebound key drives its command and the old key
+// no longer does, keys may swap, and the toggles (sound, panel, instruments) follow their
+// keys too; Escape stays.
+TEST(Receiver, ReboundKeysDriveTheirCommandsAndTheOldKeysNoLonger) {
+  DrivenScene s(false);
+  Tank& t = *s.tank;
+  assets::Settings settings;
+  namespace command = assets::command;
+  settings.keys[command::kThrottle] = irr::KEY_UP;
+  settings.keys[command::kGearUp] = irr::KEY_KEY_E;  // swapped with gear-down
+  settings.keys[command::kGearDown] = irr::KEY_KEY_Q;
+  settings.keys[command::kSound] = irr::KEY_F5;
+  settings.keys[command::kInstruments] = irr::KEY_KEY_M;
+  s.receiver.configure(settings);
+
+  s.key(irr::KEY_KEY_W, true);
+  EXPECT_FALSE(t.accelerating) << "W still throttles";
+  s.key(irr::KEY_UP, true);
+  EXPECT_TRUE(t.accelerating);
+  s.key(irr::KEY_UP, false);
+  EXPECT_FALSE(t.accelerating);
+  s.key(irr::KEY_KEY_W, false);
+
+  s.press(irr::KEY_KEY_E);
+  EXPECT_EQ(t.engine.getGear(), 2);
+  s.press(irr::KEY_KEY_Q);
+  s.press(irr::KEY_KEY_Q);
+  EXPECT_EQ(t.engine.getGear(), 0);
+
+  EXPECT_TRUE(s.receiver.instrumentsShown());
+  s.press(irr::KEY_KEY_M);
+  EXPECT_FALSE(s.receiver.instrumentsShown()) << "M toggles the instruments now";
+  EXPECT_FALSE(s.receiver.muted());
+  s.press(irr::KEY_F5);
+  EXPECT_TRUE(s.receiver.muted());
+  s.press(irr::KEY_KEY_H);
+  EXPECT_FALSE(s.receiver.instrumentsShown()) << "H no longer toggles them";
+  s.key(irr::KEY_ESCAPE, true);
+  EXPECT_TRUE(quit);
+
+  // The settings' first states of the sound and the instruments.
+  settings.mute = true;
+  settings.instruments = false;
+  s.receiver.configure(settings);
+  EXPECT_TRUE(s.receiver.muted());
+  EXPECT_FALSE(s.receiver.instrumentsShown());
+}
+
+// The cursor's pixels turn the camera by the sensitivity's degrees, counted from where the
+// game starts the cursor, and inverted look turns the row's the other way; at the defaults
+// the row is the pitch and the column the yaw.
+TEST(Receiver, SensitivityAndInvertedLookScaleAndFlipTheCursorsMove) {
+  DrivenScene s;
+  const Tank& t = *s.tank;
+  s.point(400, 60);
+  EXPECT_FLOAT_EQ(t.cameraPitch, 60.0f);
+  EXPECT_FLOAT_EQ(t.cameraYaw, 400.0f);
+  s.receiver.placeCursor(nullptr);
+  const float startPitch = t.cameraPitch, startYaw = t.cameraYaw;
+
+  assets::Settings settings;
+  settings.sensitivity = 0.5f;
+  settings.invertLook = true;
+  s.receiver.configure(settings);
+  s.receiver.placeCursor(nullptr);
+  EXPECT_FLOAT_EQ(t.cameraPitch, startPitch) << "the camera starts where it always does";
+  EXPECT_FLOAT_EQ(t.cameraYaw, startYaw);
+  s.point(static_cast<int>(startYaw) + 40, static_cast<int>(startPitch) - 20);
+  EXPECT_FLOAT_EQ(t.cameraPitch, startPitch + 10.0f) << "the cursor up raises the view";
+  EXPECT_FLOAT_EQ(t.cameraYaw, startYaw + 20.0f);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <tuple>
@@ -88,6 +89,41 @@ TEST(FrameOverlay, BannerWhilePausedAndGearHintInNeutral) {
     frame.draw(*s.tank);
     EXPECT_EQ(text(frame.banner()), text(banner)) << key;
     EXPECT_EQ(text(frame.hint()), text(hint)) << key;
+  }
+}
+
+// F1's panel names the keys as bound: each command's key in the row of what it does, every
+// command in some row.
+TEST(FrameOverlay, KeysPanelNamesTheKeysAsBound) {
+  namespace command = assets::command;
+  assets::Keys keys = assets::kDefaultKeys;
+  keys[command::kThrottle] = irr::KEY_UP;
+  keys[command::kSteerRight] = irr::KEY_RIGHT;
+  keys[command::kKeysPanel] = irr::KEY_F2;
+  std::wstring panel;  // "keys: action" lines
+  std::wstring boundPanel;
+  for (std::size_t row = 0; row < overlay::panelRows(); ++row) {
+    wchar_t text[overlay::kKeyTextLength];
+    const wchar_t* action = overlay::panelRow(assets::kDefaultKeys, row, text);
+    panel += std::wstring(text) + L": " + action + L"\n";
+    overlay::panelRow(keys, row, text);
+    boundPanel += std::wstring(text) + L": " + action + L"\n";
+  }
+  for (const wchar_t* line : {L"W: throttle", L"A / D: steer", L"F1: show / hide this panel",
+                              L"H: show / hide the engine and road speed gauges", L"Escape: quit"})
+    EXPECT_NE(panel.find(line), std::wstring::npos) << line;
+  for (const wchar_t* line : {L"Up: throttle", L"A / Right: steer", L"F2: show / hide this panel"})
+    EXPECT_NE(boundPanel.find(line), std::wstring::npos) << line;
+  for (const wchar_t* gone : {L"W:", L"F1:"})
+    EXPECT_EQ(boundPanel.find(gone), std::wstring::npos) << gone;
+  // Every key of the defaults has a row: the panel names each bound key once.
+  for (irr::EKEY_CODE key : assets::kDefaultKeys) {
+    const char* name = assets::keyName(key);
+    const std::wstring wide(name, name + std::strlen(name));
+    const bool alone = panel.find(L"\n" + wide + L":") != std::wstring::npos;
+    const bool first = panel.find(L"\n" + wide + L" / ") != std::wstring::npos;
+    const bool second = panel.find(L" / " + wide + L":") != std::wstring::npos;
+    EXPECT_TRUE(alone || first || second || panel.rfind(wide + L":", 0) == 0) << name;
   }
 }
 

@@ -47,6 +47,11 @@ case "${label#installed }" in
       awk -v m="$opaque" 'BEGIN { exit !(m > 0.2 && m < 0.9) }' ||
         fail "${size}px icon is ${opaque} opaque"
     done
+    # The example settings are there, and the program takes every line of them.
+    example="$root/usr/share/doc/ferrox/settings.example"
+    run_bare example --settings "$example"
+    [ -f "$example" ] && [ "$code" = 1 ] && ! grep -q "settings" "$work/example.err" ||
+      fail "no example settings, or the program complains of them: $(head -n 2 "$work/example.err")"
     # Without its media the program says where it looked, the installed directory last.
     rm -r "$root/usr/share/games/ferrox/media"
     run_bare game

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # End-to-end checks of how the program meets a player and the desktop, in a real X window
 # (Xvfb, software OpenGL), some of them under a window manager (openbox):
-#   cli      without a display: exit 1 at once, saying why; --help, --version and an unknown
-#            option, without a window; the engine's log on stderr, one "ferrox: " line a
+#   cli      without a display: exit 1 at once, saying why; --help (and -h), --version and an
+#            unknown option, without a window; the engine's log on stderr, one "ferrox: " line a
 #            message: its warnings by default, all of it with --verbose; --windowed does not
 #            try the full screen; the manual names the options
 #   keys     the pause banner, F1's panel and the neutral hint on screen; Q and F1 held
 #            through the window system's autorepeat act once
+#   settings the player's settings file: a rebound key shifts and the old key no longer
+#            does; inverted look turns the view the other way; a key bound twice is named
+#            on stderr and the game plays
 #   closed   SIGINT, SIGTERM and SIGHUP: exit 0 within a second; the window killed, destroyed
 #            (drawing, or minimized), or closed by the window manager: exit 0 with a message,
 #            no X error
@@ -102,7 +105,9 @@ case "$label" in
     [ "$code" = 0 ] && grep -q '^Usage: ferrox' "$work/help.out" && [ ! -s "$work/help.err" ] ||
       fail "--help: exit code $code, no usage on stdout alone"
     manual="$(dirname "$0")/../../packaging/ferrox.6.in"
-    for option in windowed verbose mute help version; do
+    run_bare short -h
+    cmp -s "$work/help.out" "$work/short.out" || fail "-h does not show what --help shows"
+    for option in windowed verbose mute settings help version; do
       grep -q -e "--$option" "$work/help.out" && grep -q -F -e "\\-\\-$option" "$manual" ||
         fail "the usage or the manual page does not name --$option"
     done
@@ -150,6 +155,35 @@ case "$label" in
     act neutral key r sleep 0.5
     expect_overlay neutral "$kHintArea" 2000 150 "neutral hint"
     expect_exit "$kExitLimitMs" xdotool key Escape
+    ;;
+
+  settings)
+    start_display
+    # Gear-up moves from Q to U, the look inverts, and line 3 gives U a second command.
+    mkdir -p "$work/config/ferrox"
+    printf 'key.gear-up = U\ninvert-look = yes\nkey.fire = U\n' >"$work/config/ferrox/settings"
+    start_game
+    act first sleep 2
+    grep -qx "ferrox: $work/config/ferrox/settings:3: U is also gear-up's key" "$work/game.err" ||
+      fail "the key bound twice is not named on its line"
+    act old key q sleep 0.5
+    [ "$(pixels_changed first old "$kGearArea")" = 0 ] || fail "Q still shifts up"
+    act new key u sleep 0.5
+    [ "$(pixels_changed first new "$kGearArea")" -ge 20 ] || fail "U does not shift up"
+    # The cursor's row counts from where the game starts it, row 22: inverted, row 0 pitches
+    # the camera as row 44 does by default.
+    act inverted mousemove 512 0 sleep 1
+    expect_exit "$kExitLimitMs" xdotool key Escape
+    rm "$work/config/ferrox/settings"
+    start_game
+    act plain mousemove 512 0 sleep 1
+    act mirrored mousemove 512 44 sleep 1
+    expect_exit "$kExitLimitMs" xdotool key Escape
+    same=$(pixels_changed inverted mirrored "$kViewArea")
+    apart=$(pixels_changed inverted plain "$kViewArea")
+    echo "inverted row 0 against row 44: $same pixels differ; against row 0: $apart"
+    [ "$same" -le 2000 ] && [ "$apart" -ge 20000 ] ||
+      fail "inverted look does not mirror the row: $same pixels off row 44, $apart off row 0"
     ;;
 
   closed)

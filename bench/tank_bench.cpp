@@ -8,7 +8,7 @@
 namespace {
 
 using support::k60Hz;
-constexpr float kLongFrame = 1.0f / 5.0f;  // s, split into 7 sub-steps
+constexpr float kLongFrame = 1.0f / 5.0f;  // s, split into 6 sub-steps
 constexpr float kSettleSeconds = 5.0f;     // s
 constexpr int kStepsPerRestore = 256;      // about 4 s of undrawn steps at 60 per second
 

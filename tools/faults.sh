@@ -4,7 +4,9 @@
 # reported caught (the suite failed), missed (it passed), stale (its old text is no
 # longer in the file, or is there more than once) or unbuilt (it does not compile).
 # Each fault is a file, its exact old text and the new text (tools/faults.tsv), so that a
-# fault that a change moved is seen at once and re-targeted by editing its line there.
+# fault that a change moved is seen at once and re-targeted by editing its line there. A
+# fault in several files (a name changed everywhere) lists them separated by spaces; the
+# old text must then be in each of them once.
 # Usage: tools/faults.sh [id pattern...], bash globs; default all
 # Environment: FAULTS_DIR, the scratch clone (default $TMPDIR/ferrox-faults, kept between
 # runs so that builds are incremental); FAULTS_SOAK_STEPS (default 20000); JOBS.
@@ -46,6 +48,7 @@ build() {  # the targets a suite needs
     worstmedia.*) targets=(ferrox_worstmedia ferrox_assetcost) ;;
     handling.*) targets=(ferrox_handling ferrox_handling_check) ;;
     layers.*) targets=(ferrox_sim) ;;
+    docs.*) targets=(ferrox ferrox_tests) ;;  # the program's usage, the unit tests' names
   esac
   cmake --build "$scratch/build" -j "$jobs" --target "${targets[@]}" >"$scratch/build.log" 2>&1
 }
@@ -54,21 +57,24 @@ run_suite() {
   case "$1" in
     unit) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_tests --gtest_brief=1) ;;
     soak) (cd "$scratch/bin" && timeout 600 ../build/tests/ferrox_soak "$soak_steps") ;;
-    e2e.* | corpus.* | install.* | worstmedia.* | handling.* | layers.*)
+    e2e.* | corpus.* | install.* | worstmedia.* | handling.* | layers.* | docs.*)
       (cd "$scratch/build" && ctest -R "^$1\$" --timeout 300) ;;
     # Every quick test through ctest, and its check that they left nothing in their TMPDIR.
     scratch) (cd "$scratch/build" && ctest -LE 'e2e|soak|valgrind' --timeout 300) ;;
   esac >"$scratch/suite.log" 2>&1
 }
 
-# Applies fault $1 to its file; fails when its old text is not there exactly once.
+# Applies fault $1 to its files; fails when its old text is not in each exactly once.
 apply() {
-  local path="$scratch/${files[$1]}" old=${olds[$1]} content rest
-  IFS= read -r -d '' content <"$path" || true
-  [[ $content == *"$old"* ]] || return 1
-  rest=${content#*"$old"}
-  [[ $rest == *"$old"* ]] && return 1
-  printf '%s' "${content/"$old"/"${news[$1]}"}" >"$path"
+  local file path old=${olds[$1]} content rest
+  for file in ${files[$1]}; do
+    path="$scratch/$file"
+    IFS= read -r -d '' content <"$path" || true
+    [[ $content == *"$old"* ]] || return 1
+    rest=${content#*"$old"}
+    [[ $rest == *"$old"* ]] && return 1
+    printf '%s' "${content/"$old"/"${news[$1]}"}" >"$path"
+  done
 }
 
 selected() {  # fault $1's id matches one of the patterns
@@ -98,7 +104,8 @@ for i in "${!ids[@]}"; do
   else
     result=caught
   fi
-  git -C "$scratch" checkout -q -- "${files[$i]}"
+  # shellcheck disable=SC2086
+  git -C "$scratch" checkout -q -- ${files[$i]}
   case "$result" in caught) caught=$((caught + 1)) ;; MISSED) missed=$((missed + 1)) ;;
     *) other=$((other + 1)) ;; esac
   printf '%-26s %-20s %s\n' "${ids[$i]}" "${suites[$i]}" "$result"

@@ -1,13 +1,23 @@
 #!/usr/bin/env bash
-# The set-up as a newcomer meets it, timed. A fresh minimal Debian 12 root (mmdebstrap
-# --variant=minbase), the sources cloned into it at REV, the README's first command
-# (apt-get update, git and make), then `make run`, timed from its start until the game's
-# window shows its first frame, on an Xvfb display served from outside the root; then
-# Escape, and the packages that `make run` installed are counted. With SETUP_TEST=1, `make
-# test` follows in the same root, timed and counted too, and the root's /tmp is listed
-# before and after it. The root goes at the end.
-# Usage: tools/setup-time.sh [REV [OUT_DIR]]     (as root: mmdebstrap, chroot, a proc mount)
-#   OUT_DIR, when given, receives the lists of the packages installed and the logs.
+# The README followed from its first line on a fresh minimal Debian 12 root (mmdebstrap
+# --variant=minbase), timed and counted, as root there (no sudo):
+#   1. apt-get update && apt-get install -y git make
+#   2. git clone <the repository> ferrox && cd ferrox (the repository: a bare copy of this one
+#      at REV inside the root)
+#   3. make run: timed from its start until the game's window shows its first frame, on an
+#      Xvfb display served from outside the root; a drawn scene, then Escape ends it, code 0
+#   4. make test (unless SETUP_TEST=0): timed, its tests counted, the root's /tmp before and after
+#   5. make package && apt install ./build/package/ferrox_*.deb; /usr/games/ferrox from /
+#      draws and ends on Escape; apt-get purge ferrox leaves no file of it
+#   6. make game && make install; /usr/local/games/ferrox draws and ends on Escape; make
+#      uninstall leaves /usr/local as it was
+#   7. make clean leaves the tree as cloned
+# Before step 3 it counts, for each group of tools/deps.sh, the packages it would bring to
+# the root then (apt-get --simulate). Each step's packages: the root's dpkg-query list
+# before and after. The root goes at the end.
+# Usage: tools/setup-time.sh [REV [LOG_DIR]]   (as root: mmdebstrap, chroot, a proc mount)
+#   LOG_DIR, when given, receives the logs and the lists of the packages installed.
+#   tools/report.sh build/reports/setup.txt tools/setup-time.sh keeps the report.
 set -euo pipefail
 
 repo=$(git -C "$(dirname "$0")" rev-parse --show-toplevel)
@@ -32,34 +42,69 @@ trap cleanup EXIT
 trap 'exit 1' INT TERM
 
 # [VAR=value...] command in the root, with /proc mounted in a mount namespace of its own
-# (the mount goes when the command ends) and a clean environment.
+# (the mount goes when the command ends) and a clean environment: root's, whose PATH lacks
+# /usr/games.
 in_root() {
   unshare --mount --propagation private sh -c 'mount -t proc proc "$0/proc" && exec chroot "$0" "$@"' \
     "$root" env -i HOME=/root LANG=C.UTF-8 TERM=dumb DEBIAN_FRONTEND=noninteractive \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin ${DISPLAY:+DISPLAY=$DISPLAY} \
-    "$@"
+    LIBGL_ALWAYS_SOFTWARE=1 "$@"
 }
+in_tree() { in_root sh -c "cd /root/ferrox && $1"; }  # a command line in the clone
 packages() { chroot "$root" dpkg-query -W -f '${Package}\n' | sort; }
 now() { date +%s.%N; }
 since() { awk -v a="$1" -v b="$(now)" 'BEGIN { printf "%.0f", b - a }'; }
+# step NAME COMMAND: runs the command line in the clone, timed, its log kept and its new
+# packages counted; fails with the log's end.
+step() {
+  local name=$1 start code=0
+  packages >"$work/before-$name.txt"
+  start=$(now)
+  in_tree "$2" >"$work/$name.log" 2>&1 || code=$?
+  step_s=$(since "$start")
+  packages >"$work/after-$name.txt"
+  step_packages=$(comm -13 "$work/before-$name.txt" "$work/after-$name.txt" | wc -l)
+  [ -z "$out" ] || cp "$work/$name.log" "$out/$name.log"
+  [ "$code" = 0 ] || fail "$2: exit code $code: $(tail -n 5 "$work/$name.log")"
+}
+# played NAME COMMAND: starts the game by the command line, from /, and checks its first
+# frame and its exit on Escape.
+played() {
+  in_root sh -c "cd / && exec $2" >"$work/game.out" 2>"$work/game.err" &
+  game_pid=$!
+  first_frame_then_escape
+  echo "  $1: first frame with $colours colours; Escape: exit code 0"
+}
 
-echo "Debian 12 minimal root (mmdebstrap --variant=minbase bookworm)"
+[ -z "$out" ] || mkdir -p "$out"
+echo "Debian 12 minimal root (mmdebstrap --variant=minbase bookworm), the README at $rev"
 nice -n 10 mmdebstrap --quiet --variant=minbase bookworm "$root" >"$work/mmdebstrap.log" 2>&1 ||
   fail "mmdebstrap failed: $(tail -n 3 "$work/mmdebstrap.log")"
-git clone -q --no-hardlinks "$repo" "$root/root/ferrox"
-git -C "$root/root/ferrox" checkout -q "$rev"
-base=$(packages | wc -l)
+git clone -q --bare --no-hardlinks "$repo" "$root/srv/ferrox.git"
+git -C "$root/srv/ferrox.git" update-ref refs/heads/setup "$rev"
+git -C "$root/srv/ferrox.git" symbolic-ref HEAD refs/heads/setup
 
 start=$(now)
+before=$(packages | wc -l)
 in_root sh -c 'apt-get update -q && apt-get install -y -q git make' >"$work/first.log" 2>&1 ||
   fail "apt-get update && apt-get install -y git make failed: $(tail -n 3 "$work/first.log")"
-first_s=$(since "$start")
-packages >"$work/ready.txt"
-echo "apt-get update && apt-get install -y git make: $first_s s, $(($(wc -l <"$work/ready.txt") - base)) packages"
+echo "1. apt-get update && apt-get install -y git make: $(since "$start") s," \
+  "$(($(packages | wc -l) - before)) packages"
+in_root sh -c 'cd /root && git clone -q /srv/ferrox.git ferrox' ||
+  fail "git clone failed"
+echo "2. git clone: $(in_tree 'git log -1 --format=%h') checked out"
+
+echo "   packages each group of tools/deps.sh would bring now (apt-get --simulate):"
+for group in run install package package-check test fuzz docs format; do
+  count=$(in_tree "apt-get install --simulate --no-install-recommends \
+    \$(tools/deps.sh --list $group)" | grep -c '^Inst ' || true)
+  echo "     $group: $count"
+done
 
 start_display
+packages >"$work/before-run.txt"
 start=$(now)
-in_root LIBGL_ALWAYS_SOFTWARE=1 sh -c 'cd /root/ferrox && exec make run' >"$work/run.log" 2>&1 &
+in_tree 'exec make run' >"$work/run.log" 2>&1 &
 game_pid=$!
 # The caption appears once the first frame is drawn.
 until xdotool search --name '^Ferrox \|' >/dev/null 2>&1; do
@@ -69,43 +114,56 @@ until xdotool search --name '^Ferrox \|' >/dev/null 2>&1; do
 done
 run_s=$(since "$start")
 first_frame_then_escape  # a drawn scene, then Escape ends the game and make run: exit code 0
-packages >"$work/after.txt"
-comm -13 "$work/ready.txt" "$work/after.txt" >"$work/installed.txt"
+packages >"$work/after-run.txt"
+comm -13 "$work/before-run.txt" "$work/after-run.txt" >"$work/installed.txt"
 installed_mb=$(chroot "$root" dpkg-query -W -f '${Installed-Size}\n' $(cat "$work/installed.txt") |
   awk '{ kib += $1 } END { printf "%.0f", kib / 1024 }')
 archives=$(du -sm "$root/var/cache/apt/archives" | cut -f1)
 # apt-get's own log dates its end, to the second: the packages' share of the time.
 apt_end=$(sed -n 's/^End-Date: //p' "$root/var/log/apt/history.log" | tail -n 1)
 apt_s=$(awk -v a="$start" -v b="$(TZ=UTC date -d "$apt_end" +%s)" 'BEGIN { printf "%.0f", b - a }')
-echo "make run to the first frame: $run_s s; $(wc -l <"$work/installed.txt") packages installed:" \
-  "$archives MB downloaded, $installed_mb MB installed"
-echo "of which installing packages (apt-get's log): $apt_s s; the first frame: $colours colours"
-echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB; load average then:" \
-  "$(cut -d' ' -f1-3 /proc/loadavg)"
-if [ -n "$out" ]; then
-  mkdir -p "$out"
-  cp "$work/installed.txt" "$out/packages-$rev.txt"
-  cp "$work/run.log" "$out/make-run-$rev.log"
+echo "3. make run to the first frame: $run_s s, of which installing packages $apt_s s;" \
+  "$(wc -l <"$work/installed.txt") packages, $archives MB downloaded, $installed_mb MB installed;" \
+  "first frame with $colours colours, Escape: exit code 0"
+[ -z "$out" ] || cp "$work/installed.txt" "$out/run-packages.txt"
+
+if [ "${SETUP_TEST:-1}" = 1 ]; then
+  stop_display  # the tests start their own
+  ls -A "$root/tmp" >"$work/tmp-before.txt"
+  step test 'make test'
+  # Nothing else runs in the root: whatever is new in its /tmp, the tests or the build left.
+  ls -A "$root/tmp" >"$work/tmp-after.txt"
+  echo "4. make test: $step_s s, $step_packages more packages;" \
+    "$(grep -E 'tests passed|tests failed' "$work/test.log" | tail -n 1);" \
+    "the root's /tmp: $(wc -l <"$work/tmp-before.txt") entries before, $(wc -l <"$work/tmp-after.txt") after"
+  start_display
 fi
 
-[ "${SETUP_TEST:-0}" = 1 ] || exit 0
-stop_display  # the tests start their own
-ls -A "$root/tmp" >"$work/tmp-before.txt"
-start=$(now)
-code=0
-in_root sh -c 'cd /root/ferrox && make test' >"$work/test.log" 2>&1 || code=$?
-test_s=$(since "$start")
-packages >"$work/tested.txt"
-comm -13 "$work/after.txt" "$work/tested.txt" >"$work/test-installed.txt"
-# Nothing else runs in the root: whatever is new in its /tmp, the tests or the build left.
-ls -A "$root/tmp" >"$work/tmp-after.txt"
-echo "the root's /tmp: $(wc -l <"$work/tmp-before.txt") entries before make test," \
-  "$(wc -l <"$work/tmp-after.txt") after; new: $(comm -13 <(sort "$work/tmp-before.txt") \
-  <(sort "$work/tmp-after.txt") | xargs)"
-echo "then make test: $test_s s, exit code $code; $(wc -l <"$work/test-installed.txt") more" \
-  "packages; ctest: $(grep -E 'tests passed|tests failed' "$work/test.log" | tail -n 1)"
-if [ -n "$out" ]; then
-  cp "$work/test-installed.txt" "$out/test-packages-$rev.txt"
-  cp "$work/test.log" "$out/make-test-$rev.log"
-fi
-[ "$code" = 0 ]
+find "$root" -xdev -iname '*ferrox*' -not -path "$root/root/ferrox*" -not -path "$root/srv/*" |
+  sort >"$work/named-before.txt"
+step package 'make package && apt install -y -q ./build/package/ferrox_*.deb'
+echo "5. make package && apt install ./build/package/ferrox_*.deb: $step_s s, $step_packages packages"
+played "/usr/games/ferrox, from /" /usr/games/ferrox
+in_root apt-get purge -y -q ferrox >"$work/purge.log" 2>&1 || fail "apt-get purge ferrox failed"
+find "$root" -xdev -iname '*ferrox*' -not -path "$root/root/ferrox*" -not -path "$root/srv/*" |
+  sort >"$work/named-after.txt"
+left=$(comm -13 "$work/named-before.txt" "$work/named-after.txt")
+[ -z "$left" ] || fail "left after apt-get purge ferrox: $left"
+echo "  apt-get purge ferrox: nothing named ferrox left"
+
+find "$root/usr/local" | sort >"$work/local-before.txt"
+step install 'make game && make install'
+echo "6. make game && make install: $step_s s, $step_packages more packages"
+played "/usr/local/games/ferrox, from /" /usr/local/games/ferrox
+in_tree 'make uninstall' >"$work/uninstall.log" 2>&1 || fail "make uninstall failed"
+find "$root/usr/local" | sort >"$work/local-after.txt"
+left=$(comm -3 "$work/local-before.txt" "$work/local-after.txt")
+[ -z "$left" ] || fail "/usr/local after make uninstall differs: $left"
+echo "  make uninstall: /usr/local as before"
+
+in_tree 'make clean' >"$work/clean.log" 2>&1 || fail "make clean failed"
+left=$(in_tree 'git status --porcelain --ignored')
+[ -z "$left" ] || fail "left in the tree after make clean: $left"
+echo "7. make clean: the tree as cloned"
+echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB; load average at the end:" \
+  "$(cut -d' ' -f1-3 /proc/loadavg)"

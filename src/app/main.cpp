@@ -110,6 +110,7 @@ int main(int argc, char** argv) {
 
   MyEventReceiver receiver;
   receiver.configure(settings);
+  receiver.logFullScreenWarnings(options.verbose);
   irr::SIrrlichtCreationParameters window;
   window.DriverType = irr::video::EDT_OPENGL;
   window.WindowSize = irr::core::dimension2d<irr::u32>(kWindowWidth, kWindowHeight);
@@ -124,6 +125,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "ferrox: could not open the window: %s\n", windowFailureReason().c_str());
     return 1;
   }
+  if (window.Fullscreen && !device->isFullscreen())
+    std::fputs("ferrox: full screen is not available here, playing in a window\n", stderr);
   xwindow::watch(device);
   report(assets.install(device), "cannot load");
   if (!assets.playable()) {

@@ -70,6 +70,9 @@ class MyEventReceiver : public irr::IEventReceiver {
 
   bool keysShown() const { return keysShown_; }                // F1's panel of the keys
   bool muted() const { return muted_; }                        // M's sound off
+  // Whether the engine's warnings that it cannot switch to full screen reach the log; the
+  // program says so in a line of its own instead (--verbose shows them).
+  void logFullScreenWarnings(bool shown) { fullScreenWarnings_ = shown; }
   bool instrumentsShown() const { return instrumentsShown_; }  // H's gauges
   void mute(bool muted) { muted_ = muted; }
   // The cues that the commands since the last call raised, handed over once.
@@ -106,6 +109,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
   bool keysShown_ = false;
   bool muted_ = false;
+  bool fullScreenWarnings_ = false;
   bool instrumentsShown_ = true;
   cues::Pending cues_;
   bool everFocused_ = false;

@@ -1,6 +1,7 @@
 #include <irrlicht.h>
 
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "app/main.h"
@@ -88,6 +89,11 @@ void writeLogLine(std::FILE* out, const char* text) {
   std::fprintf(out, "ferrox: %s\n", line.c_str());
 }
 
+// The engine's two warnings when the X server cannot switch video modes for the full screen.
+bool aboutFullScreen(const char* text) {
+  return text != nullptr && std::strncmp(text, "VidMode or RandR", 16) == 0;
+}
+
 }  // namespace
 
 MyEventReceiver::MyEventReceiver(std::FILE* log) : log_(log), down_(), held_() {}
@@ -95,7 +101,8 @@ MyEventReceiver::MyEventReceiver(std::FILE* log) : log_(log), down_(), held_() {
 bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   // The engine logs from its first moment on, before the tank exists.
   if (event.EventType == irr::EET_LOG_TEXT_EVENT) {
-    writeLogLine(log_, event.LogEvent.Text);
+    if (fullScreenWarnings_ || !aboutFullScreen(event.LogEvent.Text))
+      writeLogLine(log_, event.LogEvent.Text);
     return true;  // the engine prints nothing more
   }
   if (tank == nullptr) return false;  // still starting up

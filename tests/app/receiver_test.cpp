@@ -107,6 +107,34 @@ TEST(Receiver, WritesTheEnginesLogOneLineAMessage) {
   std::free(text);
 }
 
+// The engine's two warnings that the full screen cannot be had: the program says so in a
+// line of its own, and only --verbose shows them.
+TEST(Receiver, HoldsBackTheFullScreenWarningsUnlessAsked) {
+  for (const bool shown : {false, true}) {
+    char* text = nullptr;
+    std::size_t length = 0;
+    std::FILE* log = open_memstream(&text, &length);
+    MyEventReceiver logging(log);
+    logging.logFullScreenWarnings(shown);
+    irr::SEvent event = {};
+    event.EventType = irr::EET_LOG_TEXT_EVENT;
+    for (const char* message :
+         {"VidMode or RandR X11 extension requireed for VideoModeList.",
+          "VidMode or RandR extension must be installed to allow Irrlicht to switch to "
+          "fullscreen mode. Running in windowed mode instead.",
+          "Could not open file"}) {
+      event.LogEvent.Text = message;
+      EXPECT_TRUE(logging.OnEvent(event)) << "the engine prints nothing itself";
+    }
+    std::fclose(log);
+    const std::string lines(text, length);
+    EXPECT_EQ(lines.find("ferrox: VidMode or RandR X11") != std::string::npos, shown) << lines;
+    EXPECT_EQ(lines.find("ferrox: VidMode or RandR extension") != std::string::npos, shown);
+    EXPECT_NE(lines.find("ferrox: Could not open file\n"), std::string::npos) << lines;
+    std::free(text);
+  }
+}
+
 // The settings' keys drive the commands: a rebound key drives its command and the old key
 // no longer does, keys may swap, and the toggles (sound, panel, instruments) follow their
 // keys too; Escape stays.

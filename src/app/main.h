@@ -106,7 +106,7 @@ class MyEventReceiver : public irr::IEventReceiver {
   irr::s32 cursorX_ = 0;  // px, the cursor's column as last heard
   irr::s32 cursorY_ = 0;  // px, its row
   float padYaw_ = 0.0f;   // deg the pads swung the camera round, beyond the cursor's column
-  float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the row's fold
+  float padRise_ = 0.0f;  // deg, beyond the cursor's row, before the pitch's full turn
   bool keysShown_ = false;
   bool muted_ = false;
   bool fullScreenWarnings_ = false;

@@ -19,8 +19,8 @@ class Sound {
   Sound(const Sound&) = delete;
   Sound& operator=(const Sound&) = delete;
 
-  // Opens the default device and synthesizes the sounds into its buffers, silent until the
-  // first play. Null on success, else why there is no sound. The audio library's own
+  // Opens the default device, one streaming source and its buffers, and starts the thread
+  // that renders into them, silent until the first play. Null on success, else why there is no sound. The audio library's own
   // messages stay off the terminal unless ALSOFT_LOGLEVEL asks for them.
   const char* open();
   // Leaves the opening to the first play, after the first frame is drawn, so that the

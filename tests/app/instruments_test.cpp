@@ -102,18 +102,6 @@ TEST(Instruments, TheGaugesAndTheHintKeepClearOfTheStatusLineAndTheTank) {
   device->drop();
 }
 
-// H shows and hides the instruments, shown at first, once per press however long held.
-TEST(Instruments, HTogglesThemOncePerPress) {
-  DrivenScene s;
-  EXPECT_TRUE(s.receiver.instrumentsShown());
-  s.key(irr::KEY_KEY_H, true);
-  s.key(irr::KEY_KEY_H, true);  // the autorepeat
-  EXPECT_FALSE(s.receiver.instrumentsShown());
-  s.key(irr::KEY_KEY_H, false);
-  s.press(irr::KEY_KEY_H);
-  EXPECT_TRUE(s.receiver.instrumentsShown());
-}
-
 // Each one-shot command through the receiver: a shift the gearbox refuses raises why (against
 // the rolling direction, or at either end), one it makes raises nothing; a reset raises its
 // cue; the other commands none. The cues are handed over once.
@@ -143,8 +131,6 @@ TEST(Cues, RefusedShiftsAndResetsAreRaisedWithTheirReason) {
   EXPECT_EQ(after(irr::KEY_KEY_E), L"(none)") << "down among the forward gears";
   for (auto key : {irr::KEY_KEY_C, irr::KEY_SPACE, irr::KEY_KEY_V, irr::KEY_KEY_M})
     EXPECT_EQ(after(key), L"(none)") << key;
-  EXPECT_EQ(after(irr::KEY_SPACE), L"(none)");
-  EXPECT_EQ(after(irr::KEY_KEY_M), L"(none)");
 }
 
 // A note shows for two seconds from when it was raised; a later one replaces it. The frame

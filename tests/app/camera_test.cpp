@@ -1,10 +1,9 @@
 // The chase camera as the cursor turns it: every row is its pitch wherever that pitch leaves
 // the camera 2 m above the ground, and the rest fold back over the top; sweeping the rows, at
-// rest and driving in a turn, the picture turns a little a row and never spins, and its
-// horizon is level wherever it is in sight, and on a hull tipped as far as a jump tips it,
-// it still rolls over; through jumps on every wheel, while driving and turning,
-// for every row, the camera stays at least 1 m above the ground plane, placed by each step as
-// the cursor would place it.
+// rest and on a hull tipped as far as a jump tips it, the picture turns a little a row and
+// never spins, and its horizon is level wherever it is in sight; through jumps on every
+// wheel, while driving and turning, for every row, the camera stays at least 1 m above the
+// ground plane, placed by each step as the cursor would place it.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -18,9 +17,6 @@ using irr::core::vector3df;
 constexpr int kRows = 768;                 // px, the window's height
 constexpr int kColumns = 1024;             // px, the window's width
 constexpr int kJumpFrames = 300;           // 5 s at 60 Hz: the jump and its rocking
-constexpr int kDriveFrames = 600;          // 10 s at 60 Hz: off, up to speed and into the turn
-constexpr int kSweepEvery = 60;            // frames between sweeps of the rows while driving
-constexpr float kLeastRoll = 0.1f;         // deg
 constexpr float kHeightTol = 1e-3f;        // m
 constexpr float kPitchTol = 1e-3f;         // deg
 constexpr float kMostPerRow = 3.5f;        // deg the view or its up may turn from a row to the next
@@ -109,24 +105,12 @@ TEST(ChaseCamera, EveryRowIsItsPitchWhereTheCameraStandsTwoMetresUpAndTheRestFol
   }
 }
 
-TEST(ChaseCamera, TurnsSmoothlyWhileTheHullPitchesAndRollsDriving) {
+// A hull tipped as far as a jump tips it, this way and that: the picture still rolls over
+// the top, a little more a row.
+TEST(ChaseCamera, TurnsSmoothlyOnATippedHull) {
   support::DrivenScene s;
   Tank& t = *s.tank;
   s.settle();
-  t.accelerate(true);
-  t.turnLeft(true);
-  for (int frame = 1; frame <= kDriveFrames; ++frame) {
-    s.point(360, 22);
-    s.frame(support::k60Hz);
-    if (frame % kSweepEvery != 0) continue;
-    s.smgr->drawAll();
-    sweep(s, (frame * 37) % kColumns, "driving, ");
-  }
-  // Leaning out of the turn, as the sweeps saw it.
-  EXPECT_GT(std::fabs(t.chassisNode->getRotation().Z), kLeastRoll);
-
-  // A hull tipped as far as a jump tips it, this way and that: the picture still rolls
-  // over the top, a little more a row.
   for (const vector3df& tilt :
        {vector3df(20, 0, 30), vector3df(-20, 0, -30), vector3df(30, 0, 10)}) {
     t.chassisNode->setRotation(tilt);

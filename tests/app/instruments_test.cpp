@@ -21,15 +21,13 @@ using support::DrivenScene;
 
 constexpr double kKmhPerMps = 3.6;
 constexpr double kScaleStep = 10.0;      // the full scales are multiples of this
-constexpr double kLowSpeedLimit = 44;    // engine speed where first and second gear's torque drops
-constexpr double kBandTolerance = 0.05;  // engine speed
 constexpr double kBelowBand = 0.5;       // engine speed under a band's start, to look at
 
 double ratio(int gear) { return Engine().gearRatios.at(static_cast<std::size_t>(gear)); }
 
 // The full scales are the least multiples of ten that no forward gear passes with the
-// throttle held; the bands start where the next gear up pulls harder, which for first and
-// second gear is where their low-speed torque ends. Neutral, reverse and top gear have none.
+// throttle held; the bands start where the next gear up pulls harder. Neutral, reverse and
+// top gear have none.
 TEST(Instruments, ScalesAndShiftBandsComeFromTheEngineModel) {
   bool engineReached = false, speedReached = false;
   for (int gear = Engine::kFirst; gear <= Engine::kFourth; ++gear) {
@@ -53,9 +51,6 @@ TEST(Instruments, ScalesAndShiftBandsComeFromTheEngineModel) {
     EXPECT_GE(instruments::pullingForce(gear + 1, at), instruments::pullingForce(gear, at));
     EXPECT_LT(instruments::pullingForce(gear + 1, below), instruments::pullingForce(gear, below));
   }
-  EXPECT_NEAR(instruments::shiftBand(Engine::kFirst).from, kLowSpeedLimit, kBandTolerance);
-  EXPECT_NEAR(instruments::shiftBand(Engine::kSecond).from, kLowSpeedLimit, kBandTolerance);
-  EXPECT_LT(instruments::shiftBand(Engine::kSecond + 1).from, kLowSpeedLimit);
   for (int gear : {Engine::kSecondReverse, Engine::kSecondReverse + 1, Engine::kNeutral,
                    Engine::kFourth, -1, Engine::kFourth + 1})
     EXPECT_TRUE(instruments::shiftBand(gear).empty()) << gear;

@@ -102,12 +102,13 @@ package-check: package
 	tools/report.sh $(BUILD_DIR)/reports/package-check.txt \
 	  tools/package-check.sh $(BUILD_DIR)/package/ferrox_*.deb
 
-# Each asset fuzz target and the settings' for FUZZ_SECONDS, built with clang, libFuzzer and the sanitizers.
+# Each fuzz target (the assets', the settings', the recordings') for FUZZ_SECONDS, built with
+# clang, libFuzzer and the sanitizers.
 fuzz:
 	@tools/deps.sh fuzz
 	CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DFERROX_FUZZ=ON $(CMAKE_FLAGS)
 	cmake --build $(FUZZ_DIR) -j $(JOBS) --target ferrox_fuzz_jpeg ferrox_fuzz_3ds ferrox_fuzz_bmp \
-	  ferrox_fuzz_settings
+	  ferrox_fuzz_settings ferrox_fuzz_replay
 	tools/report.sh $(FUZZ_DIR)/reports/fuzz.txt tools/fuzz.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 # The pictures under docs/ from their committed sources.

@@ -41,6 +41,7 @@ build() {  # the targets a suite needs
   case "$1" in
     soak) targets=(ferrox_soak) ;;
     e2e.*) targets=(ferrox ferrox_listen ferrox_pad_standin) ;;
+    corpus.replay*) targets=(ferrox_replay_check) ;;
     corpus.settings*) targets=(ferrox_settings_replay) ;;
     corpus.*) targets=(ferrox_replay) ;;
     install.* | scratch) targets=(all) ;;  # the install takes the generated icons and manual page too

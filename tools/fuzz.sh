@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs each asset fuzz target and the settings file's for a while: seeded from media/ (the
-# settings from the packaged example) and the regression corpus in tests/corpus/, their corpora and any faulting input kept under WORK_DIR. Fails when a
-# target finds a crash, a sanitizer report, a hang or a runaway allocation.
+# Runs each fuzz target (the assets' readers, the settings file's, the recordings' reader) for
+# a while: seeded from media/ (the settings from the packaged example) and the regression
+# corpus in tests/corpus/, their corpora and any faulting input kept under WORK_DIR. Fails
+# when a target finds a crash, a sanitizer report, a hang or a runaway allocation.
 # Usage: tools/fuzz.sh BUILD_DIR SECONDS [WORK_DIR]
 set -euo pipefail
 
@@ -15,10 +16,11 @@ readonly kGraceS=120       # past the run's own limit, before it is stopped from
 
 status=0
 mkdir -p "$work/artifacts"
-for format in jpeg 3ds bmp settings; do
+for format in jpeg 3ds bmp settings replay; do
   corpus=$work/corpus/$format
   extension=$format
   [ "$format" = jpeg ] && extension=jpg
+  [ "$format" = replay ] && extension=fxr  # none is shipped: the corpus alone seeds it
   mkdir -p "$corpus"
   if [ "$format" = settings ]; then
     cp "$root/packaging/settings.example" "$corpus/"

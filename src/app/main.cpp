@@ -2,10 +2,14 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/options.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 #include "app/sound.h"
 #include "app/world.h"
 #include "app/xwindow.h"
@@ -21,6 +25,7 @@ constexpr irr::u32 kWindowWidth = 1024;  // px
 constexpr irr::u32 kWindowHeight = 768;  // px
 constexpr irr::u8 kColourDepth = 32;     // bits per pixel
 constexpr int kUsageExit = 2;            // exit code for a command line not understood
+constexpr int kBadRecordingExit = 2;     // exit code for a recording that cannot be read
 
 // Why the window could not be opened, as far as we can tell from here.
 std::string windowFailureReason() {
@@ -52,7 +57,37 @@ int main(int argc, char** argv) {
     std::printf("ferrox %s\n", version());
     return 0;
   }
+  if (!options.mistake.empty()) {
+    std::fprintf(stderr, "ferrox: %s\n%s", options.mistake.c_str(), usage());
+    return kUsageExit;
+  }
+  if (options.headless) return replay::runHeadless(options.replay.c_str(), stdout, stderr);
   catchStopSignals();
+
+  // A drive to replay is read and checked before anything else starts.
+  assets::Bytes recording;
+  assets::replay::File recorded;
+  if (!options.replay.empty()) {
+    std::string why;
+    if (!replay::load(options.replay.c_str(), recording, recorded, why)) {
+      std::fprintf(stderr, "%s\n", why.c_str());
+      return kBadRecordingExit;
+    }
+  }
+  // The jump's generator starts from the time unless told otherwise; a recording holds the
+  // seed it started from.
+  const std::uint32_t seed = !options.replay.empty() ? recorded.seed
+                             : options.seedGiven     ? options.seed
+                                                 : static_cast<std::uint32_t>(std::time(nullptr));
+  replay::Recorder recorder;
+  if (!options.record.empty()) {
+    std::string why;
+    if (!recorder.open(options.record.c_str(), seed, why)) {
+      std::fprintf(stderr, "ferrox: cannot record into %s: %s\n", options.record.c_str(),
+                   why.c_str());
+      return 1;
+    }
+  }
 
   // The settings, read before the program moves to its media, so that a relative --settings
   // path names what the player meant. The command line's options win over the file's.
@@ -99,7 +134,19 @@ int main(int argc, char** argv) {
     return 1;
   }
   Tank* player = buildScene(device);
+  std::srand(seed);
+  if (options.verbose) std::fprintf(stderr, "ferrox: the jump's seed is %u\n", unsigned{seed});
   Frame frame(device, device->getGUIEnvironment()->getFont(assets::kFont));
+  if (recorder.recording()) {
+    receiver.record(&recorder);
+    frame.record(&recorder);
+  }
+  std::optional<replay::Player> playback;
+  if (!options.replay.empty()) {
+    playback.emplace(options.replay.c_str(), recording, recorded, stdout, stderr);
+    receiver.replay(&*playback);
+    frame.replay(&*playback);
+  }
   frame.bindKeys(receiver.keys());
   device->getCursorControl()->setVisible(true);
   receiver.placeCursor(device->getCursorControl());
@@ -116,10 +163,16 @@ int main(int argc, char** argv) {
   runFrameLoop(device, frame, *player, receiver, sound);
   // Neither Escape nor a signal: the window system closed the window.
   if (xwindow::gone() || (!quit && stopSignal == 0)) std::fputs(xwindow::kClosedMessage, stderr);
+  recorder.finish(*player);
+  int code = 0;
+  if (playback && playback->done()) code = playback->verdict();
+  if (playback && !playback->done())
+    std::printf("replay: %s stopped at frame %u of %u\n", options.replay.c_str(),
+                unsigned{playback->played()}, unsigned{recorded.frames});
 
   // Shutdown: the audio device closes; the engine owns the scene; the tank lives until the
   // process ends. Dropping the device also gives the screen back its video mode.
   sound.close();
   device->drop();
-  return 0;
+  return code;
 }

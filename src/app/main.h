@@ -10,6 +10,10 @@
 #include "assets/settings.h"
 
 class Tank;
+namespace replay {
+class Player;
+class Recorder;
+}  // namespace replay
 
 // The program's globals: set once at start-up, read by the event receiver.
 extern irr::IrrlichtDevice* device;
@@ -52,6 +56,12 @@ class MyEventReceiver : public irr::IEventReceiver {
   // Puts the cursor where the chase camera looks at the tank from behind and above it, and
   // turns the camera there at once, whether or not the window system reports the move.
   void placeCursor(irr::gui::ICursorControl* cursor);
+
+  // From now on every command that reaches the tank is written to `recorder` too.
+  void record(replay::Recorder* recorder) { recorder_ = recorder; }
+  // A replay in the window: the player's commands no longer reach the tank, but Space
+  // pauses the playback, and once the player swings the camera it is the player's.
+  void replay(replay::Player* player) { player_ = player; }
 
   // The keys, the mouse's sensitivity and inversion, and the toggles' first states (sound
   // and instruments) from the settings; every held command lets go first.
@@ -106,4 +116,6 @@ class MyEventReceiver : public irr::IEventReceiver {
   bool focused_ = false;  // as attend last heard
   bool keysSinceFocusLoss_ = false;
   bool inUse_ = true;
+  replay::Recorder* recorder_ = nullptr;
+  replay::Player* player_ = nullptr;
 };

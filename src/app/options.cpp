@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #ifndef FERROX_VERSION
@@ -9,7 +11,9 @@
 namespace {
 
 const char kUsage[] =
-    "Usage: ferrox [--windowed] [--verbose] [--mute] [--settings FILE]\n"
+    "Usage: ferrox [--windowed] [--verbose] [--mute] [--settings FILE] [--seed N]\n"
+    "              [--record FILE]\n"
+    "       ferrox --replay FILE [--headless] [--windowed] [--verbose] [--mute]\n"
     "       ferrox -h | --help | --version\n"
     "Drive a simulated tank on a sand plain. The game starts paused: Space drives,\n"
     "F1 lists the keys, Escape ends it.\n"
@@ -20,9 +24,26 @@ const char kUsage[] =
     "  --settings FILE\n"
     "              read the settings from FILE instead of\n"
     "              $XDG_CONFIG_HOME/ferrox/settings (else ~/.config/ferrox/settings)\n"
+    "  --seed N    start the jump's random wheel from N (0 to 4294967295), not the time\n"
+    "  --record FILE  record the drive into FILE, to replay it or attach it to a bug report\n"
+    "  --replay FILE  play a recorded drive back: Space pauses it, the mouse swings the\n"
+    "              camera, Escape ends it\n"
+    "  --headless  with --replay: no window, as fast as it goes; prints the final state and\n"
+    "              whether it is the recorded one (exit code 0), or not (1)\n"
     "  -h, --help  show this help and end\n"
     "  --version   show the version and end\n"
     "Options given here win over the settings file.\n";
+
+// A seed: decimal digits only, within 32 bits.
+bool readSeed(const char* text, std::uint32_t& seed) {
+  if (*text < '0' || *text > '9') return false;
+  errno = 0;
+  char* end = nullptr;
+  const unsigned long long value = std::strtoull(text, &end, 10);
+  if (errno != 0 || *end != '\0' || value > 0xffffffffull) return false;
+  seed = static_cast<std::uint32_t>(value);
+  return true;
+}
 
 }  // namespace
 
@@ -35,6 +56,7 @@ Options parseOptions(int argc, const char* const* argv) {
       {"--help", &Options::help},       {"-h", &Options::help},
       {"--version", &Options::version}, {"--windowed", &Options::windowed},
       {"--verbose", &Options::verbose}, {"--mute", &Options::mute},
+      {"--headless", &Options::headless},
   };
   // Options with a value: the argument after the option's name.
   const struct {
@@ -44,6 +66,26 @@ Options parseOptions(int argc, const char* const* argv) {
       {"--settings", &Options::settings},
   };
   for (int i = 1; i < argc; ++i) {
+    const bool valued = std::strcmp(argv[i], "--seed") == 0 ||
+                        std::strcmp(argv[i], "--record") == 0 ||
+                        std::strcmp(argv[i], "--replay") == 0;
+    if (valued) {
+      const char* name = argv[i];
+      const char* value = i + 1 < argc ? argv[++i] : "";
+      if (*value == '\0') {
+        if (options.mistake.empty()) options.mistake = std::string(name) + " needs a value";
+      } else if (std::strcmp(name, "--record") == 0) {
+        options.record = value;
+      } else if (std::strcmp(name, "--replay") == 0) {
+        options.replay = value;
+      } else if (readSeed(value, options.seed)) {
+        options.seedGiven = true;
+      } else if (options.mistake.empty()) {
+        options.mistake =
+            std::string("--seed takes a number from 0 to 4294967295, not '") + value + "'";
+      }
+      continue;
+    }
     bool known = false;
     for (const auto& f : kFlags) {
       if (std::strcmp(argv[i], f.name) != 0) continue;
@@ -63,6 +105,13 @@ Options parseOptions(int argc, const char* const* argv) {
     options.unknown = argv[i];
     options.valueMissing = valueMissing;
   }
+  if (!options.mistake.empty()) return options;
+  if (!options.replay.empty() && !options.record.empty())
+    options.mistake = "--record and --replay go one at a time";
+  else if (!options.replay.empty() && options.seedGiven)
+    options.mistake = "--seed goes without --replay: a recording holds its own seed";
+  else if (options.headless && options.replay.empty())
+    options.mistake = "--headless goes with --replay FILE";
   return options;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // What the command line asks of the program.
@@ -13,6 +14,12 @@ struct Options {
   bool understood = true;     // every argument is an option of ours, each with its value
   std::string unknown;        // the first argument that is not, or the option missing its value
   bool valueMissing = false;  // that option names a value and is the last argument
+  bool seedGiven = false;     // --seed N: the jump's generator starts from N ...
+  std::uint32_t seed = 0;     // ... instead of from the time
+  std::string record;         // --record FILE: the drive is recorded there; empty for none
+  std::string replay;         // --replay FILE: the recorded drive plays; empty for none
+  bool headless = false;      // with --replay: no window, as fast as it goes
+  std::string mistake;        // why options that are ours do not go as given; empty when so
 };
 
 // Reads the arguments after the program's name.

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "app/main.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 #include "sim/Tank.h"
 
 irr::IrrlichtDevice* device = nullptr;
@@ -142,7 +144,9 @@ bool MyEventReceiver::OnEvent(const irr::SEvent& event) {
   bool* const toggles[] = {&muted_, &keysShown_, &instrumentsShown_};
   for (int i = 0; i < 3; ++i) {
     if (keys_[assets::command::kSound + i] != key.Key) continue;
-    if (key.PressedDown && !repeat) *toggles[i] = !*toggles[i];
+    // The sound's toggle is the player's own but for a replay.
+    const bool allowed = player_ == nullptr || toggles[i] != &muted_;
+    if (key.PressedDown && !repeat && allowed) *toggles[i] = !*toggles[i];
     return true;
   }
   for (int i = 0; i < kHeldCommands; ++i) {
@@ -210,12 +214,23 @@ void MyEventReceiver::holdCommands() {
 // Every command reaches the tank through these two.
 void MyEventReceiver::hold(int command, bool on) {
   held_[command] = on;
-  (tank->*kHeldKeys[command].command)(on);
+  if (player_ != nullptr) return;  // the recording drives
+  // The row is read once: GCC's sanitizer build, reading it again for the recorder, gives
+  // every held command the first row's.
+  const auto given = kHeldKeys[command].command;
+  (tank->*given)(on);
+  if (recorder_ != nullptr) recorder_->hold(replay::heldCode(given), on);
 }
 
 void MyEventReceiver::press(int command) {
+  const auto given = kPressKeys[command].command;
+  if (player_ != nullptr) {
+    if (given == &Tank::pause) player_->togglePause();
+    return;
+  }
   const int gear = tank->engine.gear;
-  (tank->*kPressKeys[command].command)();
+  (tank->*given)();
+  if (recorder_ != nullptr) recorder_->press(replay::pressCode(given), tank->jumpWheel);
   cue(command, gear);
 }
 
@@ -237,8 +252,16 @@ void MyEventReceiver::cue(int command, int gearBefore) {
 void MyEventReceiver::aimCamera() {
   const double rise = kStartRow + lookSign_ * sensitivity_ * (cursorY_ - kStartRow);  // deg
   const double yaw = kStartColumn + sensitivity_ * (cursorX_ - kStartColumn);         // deg
-  tank->rotateCamera(cameraPitch(rise + static_cast<double>(padRise_)),
-                     static_cast<float>(yaw) + padYaw_);
+  if (player_ != nullptr) {
+    // The window system's report of the cursor's first place is no swing of the player's.
+    if (cursorX_ == kStartColumn && cursorY_ == kStartRow && padYaw_ == 0.0f && padRise_ == 0.0f)
+      return;
+    player_->takeCamera();
+  }
+  const float pitch = cameraPitch(rise + static_cast<double>(padRise_));
+  const float turn = static_cast<float>(yaw) + padYaw_;
+  tank->rotateCamera(pitch, turn);
+  if (recorder_ != nullptr) recorder_->camera(pitch, turn);
 }
 
 void MyEventReceiver::placeCursor(irr::gui::ICursorControl* cursor) {

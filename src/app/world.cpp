@@ -5,6 +5,8 @@
 #include "app/instruments.h"
 #include "app/main.h"
 #include "app/overlay.h"
+#include "app/recorder.h"
+#include "app/replay.h"
 #include "app/sound.h"
 #include "app/xwindow.h"
 #include "assets/catalog.h"
@@ -129,7 +131,15 @@ bool Frame::measure(int rate) {
 
 void Frame::advance(Tank& tank, int rate) {
   measure(rate);
-  if (fps_ != 0) tank.calculatePosition(1.0f / static_cast<float>(fps_));
+  if (player_ != nullptr) {
+    const irr::u32 now = device_->getTimer()->getRealTime();
+    if (playedAt_ != 0) player_->play(tank, (now - playedAt_) / 1000.0);
+    playedAt_ = now != 0 ? now : 1;
+    return;
+  }
+  const float step = fps_ != 0 ? 1.0f / static_cast<float>(fps_) : 0.0f;  // s
+  if (step != 0.0f) tank.calculatePosition(step);
+  if (recorder_ != nullptr) recorder_->frame(step, tank);
 }
 
 void Frame::pass(Tank& tank) {

@@ -10,6 +10,10 @@
 class MyEventReceiver;
 class Sound;
 class Tank;
+namespace replay {
+class Player;
+class Recorder;
+}  // namespace replay
 
 // The tank on a root node of its own at the origin, stored in the global `tank` (from then
 // on the receiver drives it), then the world around it: the ground, the sky box and the row
@@ -38,7 +42,9 @@ class Frame {
   // Takes the rate measured after drawing and rewrites the caption when it changed;
   // true when it did.
   bool measure(int rate);
-  // measure, then one step of 1/rate seconds; none while the rate is 0.
+  // measure, then one step of 1/rate seconds; none while the rate is 0. Recording, the
+  // frame's end reaches the recorder; replaying, the recorded frames that the time since the
+  // last pass holds play instead.
   void advance(Tank& tank, int rate);
   // One whole pass: draw, then advance by the driver's rate.
   void pass(Tank& tank);
@@ -54,6 +60,8 @@ class Frame {
   void showInstruments(bool shown) { instrumentsShown_ = shown; }
   // The notes of a frame's cues, each shown from now for cues::Note::kNoteLength.
   void cue(const cues::Pending& pending);
+  void record(replay::Recorder* recorder) { recorder_ = recorder; }
+  void replay(replay::Player* player) { player_ = player; }
 
   int captionFPS() const { return lastFPS_; }  // -1 before the first caption
   const wchar_t* status() const { return status_; }
@@ -79,6 +87,9 @@ class Frame {
   bool instrumentsShown_ = true;
   bool resumed_ = false;
   irr::u32 resumedAt_ = 0;  // ms of the engine's real-time clock
+  replay::Recorder* recorder_ = nullptr;
+  replay::Player* player_ = nullptr;
+  irr::u32 playedAt_ = 0;  // ms of the engine's real-time clock at the last replayed pass
 };
 
 // Passes until the device stops running (the window closed), `quit` is set, a stop signal

@@ -58,3 +58,39 @@ TEST(Options, SettingsTakesTheNextArgumentAsItsFile) {
 }
 
 }  // namespace
+
+namespace {
+
+// The seed, the recording and the replay take a value each; options that do not go together,
+// or a value that is not one, are a mistake named in one line.
+TEST(Options, RecordingOptionsTakeTheirValuesAndGoTogetherOnlyAsTheyMay) {
+  struct Case {
+    std::vector<const char*> args;
+    const char* mistake;  // its start; "" for none
+  };
+  const Case cases[] = {
+      {{"--seed", "4294967295", "--record", "a.fxr"}, ""},
+      {{"--replay", "a.fxr", "--headless", "--windowed"}, ""},
+      {{"--seed", "4294967296"}, "--seed takes a number from 0 to 4294967295, not '4294967296'"},
+      {{"--seed", "-1"}, "--seed takes a number"},
+      {{"--seed", "12x"}, "--seed takes a number"},
+      {{"--record"}, "--record needs a value"},
+      {{"--replay", ""}, "--replay needs a value"},
+      {{"--replay", "a", "--record", "b"}, "--record and --replay go one at a time"},
+      {{"--replay", "a", "--seed", "3"}, "--seed goes without --replay"},
+      {{"--headless"}, "--headless goes with --replay FILE"},
+  };
+  for (Case c : cases) {
+    c.args.insert(c.args.begin(), "ferrox");
+    const Options o = parseOptions(static_cast<int>(c.args.size()), c.args.data());
+    EXPECT_EQ(o.mistake.rfind(c.mistake, 0), 0u) << o.mistake << " / " << c.mistake;
+    EXPECT_TRUE(o.understood);
+    if (*c.mistake != '\0') continue;
+    EXPECT_EQ(o.seedGiven, o.seed == 4294967295u);
+    EXPECT_EQ(o.record, o.seedGiven ? "a.fxr" : "");
+    EXPECT_EQ(o.replay, o.seedGiven ? "" : "a.fxr");
+    EXPECT_EQ(o.headless, !o.seedGiven);
+  }
+}
+
+}  // namespace

@@ -107,7 +107,7 @@ case "$label" in
     manual="$(dirname "$0")/../../packaging/ferrox.6.in"
     run_bare short -h
     cmp -s "$work/help.out" "$work/short.out" || fail "-h does not show what --help shows"
-    for option in windowed verbose mute settings help version; do
+    for option in windowed verbose mute settings seed record replay headless help version; do
       grep -q -e "--$option" "$work/help.out" && grep -q -F -e "\\-\\-$option" "$manual" ||
         fail "the usage or the manual page does not name --$option"
     done

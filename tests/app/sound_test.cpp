@@ -186,7 +186,6 @@ TEST(SoundRender, EveryStartAndStopFadesWithoutAStep) {
   stopsWithin("out of use");
   r.quiet(false);
   startsWithin("back in use");
-  ASSERT_EQ(h.largestStep(h.samples.size() - 2000, h.samples.size()) <= steady, true);
   // The fade in above began at the loops' level: no clunk came back with it.
   const std::size_t end = h.samples.size();
   h.take(r, 0.1);

@@ -12,14 +12,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "assets/files.h"
 #include "assets/library.h"
 #include "support.h"
+#include "fuzz/corpus_files.h"
 
 namespace {
 
@@ -160,7 +159,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 #else
 int main(int argc, char** argv) {
-  namespace fs = std::filesystem;
   if (argc < 3) {
     std::fprintf(stderr, "usage: ferrox_replay mesh|texture|font PATH...\n");
     return 2;
@@ -169,17 +167,7 @@ int main(int argc, char** argv) {
   const AssetKind kind = kindName == "mesh"      ? AssetKind::Mesh
                          : kindName == "texture" ? AssetKind::Texture
                                                  : AssetKind::Font;
-  std::vector<std::pair<fs::path, bool> > files;  // and whether it must be accepted
-  for (int i = 2; i < argc; ++i) {
-    if (fs::is_directory(argv[i])) {
-      for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
-        if (entry.is_regular_file())
-          files.emplace_back(entry.path(),
-                             entry.path().filename().string().rfind("accept-", 0) == 0);
-    } else {
-      files.emplace_back(argv[i], true);
-    }
-  }
+  const auto files = corpusFiles(argc, argv, 2);  // and whether each must be accepted
   int accepted = 0, wrong = 0;
   for (const auto& [path, acceptable] : files) {
     assets::Bytes bytes;

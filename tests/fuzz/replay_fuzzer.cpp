@@ -9,9 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "assets/replay_file.h"
@@ -19,6 +17,7 @@
 
 #ifndef FERROX_FUZZ_REPLAY
 #include "app/replay.h"
+#include "fuzz/corpus_files.h"
 #endif
 
 namespace {
@@ -73,22 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 }
 #else
 int main(int argc, char** argv) {
-  namespace fs = std::filesystem;
   if (argc < 2) {
     std::fprintf(stderr, "usage: ferrox_replay_check PATH...\n");
     return 2;
   }
-  std::vector<std::pair<fs::path, bool> > files;  // and whether it must be readable
-  for (int i = 1; i < argc; ++i) {
-    if (fs::is_directory(argv[i])) {
-      for (const fs::directory_entry& entry : fs::directory_iterator(argv[i]))
-        if (entry.is_regular_file())
-          files.emplace_back(entry.path(),
-                             entry.path().filename().string().rfind("accept-", 0) == 0);
-    } else {
-      files.emplace_back(argv[i], true);
-    }
-  }
+  const auto files = corpusFiles(argc, argv, 1);  // and whether each must be accepted
   int readable = 0, wrong = 0;
   std::FILE* sink = std::fopen("/dev/null", "w");
   for (const auto& [path, acceptable] : files) {

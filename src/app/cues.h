@@ -6,11 +6,11 @@
 // sudden: a refused shift says why, and a reset says so. Both are heard as well as seen.
 namespace cues {
 
-constexpr const wchar_t* kRollingBackwards = L"No shift up: rolling backwards";
-constexpr const wchar_t* kRollingForwards = L"No shift down: rolling forwards";
-constexpr const wchar_t* kTopGear = L"No shift up: top gear";
-constexpr const wchar_t* kLowestGear = L"No shift down: lowest reverse";
-constexpr const wchar_t* kReset = L"Back to the start, in neutral";
+inline constexpr wchar_t kRollingBackwards[] = L"No shift up: rolling backwards";
+inline constexpr wchar_t kRollingForwards[] = L"No shift down: rolling forwards";
+inline constexpr wchar_t kTopGear[] = L"No shift up: top gear";
+inline constexpr wchar_t kLowestGear[] = L"No shift down: lowest reverse";
+inline constexpr wchar_t kReset[] = L"Back to the start, in neutral";
 
 // Why a shift (up or down) that left the gearbox position (engine::Engine::gear) `before`
 // at `after` was refused, or null when it was not. The gearbox refuses a shift at either

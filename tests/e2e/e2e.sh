@@ -241,7 +241,7 @@ case "$label" in
     tree="$work/tree"
     mkdir -p "$tree/bin"
     cp "$program" "$tree/bin/ferrox"
-    cp -r "$bindir/../media" "$tree/media"
+    cp -rL "$bindir/../media" "$tree/media"  # -L: a build tree's media is a link to the sources'
     rm "$tree/media/brickwall.jpg"
     truncate -s $(($(stat -c %s "$tree/media/env/sand3.jpg") / 2)) "$tree/media/env/sand3.jpg"
     bindir="$tree/bin" launch ./ferrox
